@@ -1,0 +1,69 @@
+#include "framework/FCCollection.h"
+
+__FCCollection::~__FCCollection() {
+    ClearAll();
+    delete[] items_;
+}
+
+const char* __FCCollection::ClassName() const {
+    return "__FCCollection";
+}
+
+__FCBase* __FCCollection::GetItemAt(int32_t index) const {
+    if (index < 0 || index >= count_ || items_ == nullptr) return nullptr;
+    return items_[index];
+}
+
+void __FCCollection::Add(__FCBase* item) {
+    ReserveRoom(1);
+    items_[count_] = item;
+    ++count_;
+}
+
+void __FCCollection::ReserveRoom(int32_t k) {
+    if (capacity_ >= count_ + k) return;
+    const int32_t step = count_ > 10000 ? 1000 : count_ > 1000 ? 100 : count_ > 100 ? 50 : 10;
+    const int32_t newCapacity = step * ((count_ + k + step) / step);
+    __FCBase** grown = new __FCBase*[newCapacity];
+    for (int32_t i = 0; i < newCapacity; ++i) grown[i] = i < count_ ? items_[i] : nullptr;
+    delete[] items_;
+    items_ = grown;
+    capacity_ = newCapacity;
+}
+
+void __FCCollection::ClearAll() {
+    for (int32_t i = 0; i < count_; ++i) {
+        if (items_[i] != nullptr) {
+            delete items_[i];
+            items_[i] = nullptr;
+        }
+    }
+    count_ = 0;
+}
+
+int32_t __FCCollection::ForEach(ItemVisitor* visitor) {
+    int32_t visited = 0;
+    for (int32_t i = 0; i < count_; ++i) {
+        if (items_[i] == nullptr) continue;
+        if (!visitor->Visit(items_[i])) break;
+        ++visited;
+    }
+    return visited;
+}
+
+__FCBase* __FCCollection::FindFirst(ItemVisitor* visitor) {
+    for (int32_t i = 0; i < count_; ++i) {
+        if (items_[i] != nullptr && visitor->Matches(items_[i])) return items_[i];
+    }
+    return nullptr;
+}
+
+int32_t __FCCollection::ForEachIndex(ItemVisitor* visitor) {
+    int32_t visited = 0;
+    for (int32_t i = 0; i < count_; ++i) {
+        if (items_[i] == nullptr) continue;
+        if (!visitor->VisitWithIndex(items_[i], i)) break;
+        ++visited;
+    }
+    return visited;
+}

@@ -1,0 +1,47 @@
+#include "host/NormalizeEntries.h"
+
+#include <cstring>
+
+void NormalizeEntry(EntryRecord& entry) {
+    const int notes = NoteCountOf(entry);
+
+    int16_t next = 0;
+    for (int k = 0; k < notes; ++k) {
+        if (entry.notes[k].noteId > next) next = entry.notes[k].noteId;
+    }
+
+    // A note gets a fresh identifier when it has none or shares one with another note of the
+    // entry at that moment; of equal identifiers the last one keeps its value.
+    for (int k = 0; k < notes; ++k) {
+        NoteRecord& note = entry.notes[k];
+        bool duplicate = false;
+        for (int other = 0; other < notes && !duplicate; ++other) {
+            duplicate = other != k && entry.notes[other].noteId == note.noteId;
+        }
+        if (note.noteId == 0 || duplicate) {
+            next = static_cast<int16_t>(next + 1);
+            note.noteId = next;
+        }
+    }
+
+    for (int k = 0; k < notes; ++k) {
+        NoteRecord& note = entry.notes[k];
+        note.noteFlags = (note.noteFlags & ~NoteIdBitsMask) |
+                         ((static_cast<uint32_t>(static_cast<uint16_t>(note.noteId)) & 0x1Fu) << 16);
+    }
+
+    for (int k = notes; k < kMaxNotesPerEntry; ++k) {
+        std::memset(&entry.notes[k], 0, sizeof(NoteRecord));
+    }
+
+    if (notes == 0) {
+        entry.noteCount = 1;
+        entry.notes[0].noteFlags = PlaceholderNoteFlag;
+        entry.entryFlags |= EmptyEntryFlag;
+    }
+}
+
+void NormalizeEntries(TgfFrame& frame) {
+    const int count = EntryCountOf(frame);
+    for (int i = 0; i < count; ++i) NormalizeEntry(frame.entries[i]);
+}

@@ -1,0 +1,230 @@
+// The stand-in host: plays Finale for the module's tests, for the command-line tool and for the
+// Windows test host. It holds documents (staves, measures, layers of entries, EData records),
+// the current selection, and serves the sixteen FX_ functions (SimHostExports.cpp) from that
+// state. It also keeps books on the frames it lends, so that misuse shows as a test failure.
+#pragma once
+
+#include "host/HostRecords.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace simhost {
+
+// The FX_ functions, for fault injection and call counts.
+enum class Function : int {
+    LoadTGF, SaveTGF, FreeTGF, InsertEXENTRY, DeleteEXENTRY,
+    LoadEData, SaveEData, CreateEData, DeleteEData, NextEData,
+    SlotToInst, InstToSlot, GetShowLayer, GetCurERegions,
+    GetCurrentEnigmaDocument, GetMaxLayers, Count
+};
+const char* FunctionName(Function f);
+
+// One message box the module showed.
+struct MessageBoxCall {
+    void* owner;
+    std::u16string text;
+    std::u16string caption;
+    uint32_t style;
+};
+
+// Key of an EData record.
+struct EDataAddress {
+    uint32_t tag;
+    uint32_t number;
+    uint16_t sequence;
+    auto operator<=>(const EDataAddress&) const = default;
+};
+
+// Where a layer of entries is stored: one measure of one staff in one layer index.
+struct CellAddress {
+    int16_t instrument;
+    int16_t measure;
+    int16_t layer;
+    auto operator<=>(const CellAddress&) const = default;
+};
+
+class FrameBooks;
+struct LentFrame;
+
+// One score. Staves sit in slots 1..n in score order; each holds an instrument number of its
+// own, deliberately different from its slot.
+class Document {
+public:
+    explicit Document(int16_t number);
+
+    int16_t Number() const { return number_; }
+
+    // Appends a staff holding `instrument` and answers its slot.
+    int16_t AddStaff(int16_t instrument);
+    int16_t StaffCount() const;
+    // 0 when the slot holds no staff.
+    int16_t InstrumentAt(int16_t slot) const;
+    // 0 when no staff holds the instrument.
+    int16_t SlotOf(int16_t instrument) const;
+    const std::vector<int16_t>& Instruments() const { return instruments_; }
+
+    void SetMeasureCount(int16_t count);
+    int16_t MeasureCount() const { return measureCount_; }
+
+    // The stored entries of one measure of one staff in one layer index (empty when none).
+    const std::vector<EntryRecord>& Entries(int16_t instrument, int16_t measure, int16_t layer) const;
+    // Replaces them; entries numbered 0 get fresh numbers. Answers nothing.
+    void SetEntries(int16_t instrument, int16_t measure, int16_t layer, std::vector<EntryRecord> entries);
+    // Appends one entry (numbered afresh when its entryNumber is 0); answers its number.
+    uint32_t AddEntry(int16_t instrument, int16_t measure, int16_t layer, EntryRecord entry);
+    // A number never used before in this document (0 once all 32-bit numbers are spent).
+    uint32_t NextEntryNumber();
+    // The highest number given out or stored so far.
+    uint32_t LastEntryNumber() const { return lastEntryNumber_; }
+    // The cell that stores the entry with this number, if any.
+    std::optional<CellAddress> CellOfEntry(uint32_t number) const;
+
+    // The EData store, ordered by (tag, number, sequence).
+    const std::map<EDataAddress, std::vector<uint8_t>>& EData() const { return edata_; }
+    std::map<EDataAddress, std::vector<uint8_t>>& EData() { return edata_; }
+    void PutEData(uint32_t tag, uint32_t number, uint16_t sequence, const void* bytes, size_t size);
+    // Null when there is no such record.
+    const std::vector<uint8_t>* FindEData(uint32_t tag, uint32_t number, uint16_t sequence) const;
+    // Removes the detail records (articulations, tuplets) stored under an entry number.
+    void PurgeDetails(uint32_t number);
+
+private:
+    int16_t number_;
+    int16_t measureCount_ = 0;
+    uint32_t lastEntryNumber_ = 0;
+    std::vector<int16_t> instruments_;
+    std::map<CellAddress, std::vector<EntryRecord>> cells_;
+    std::unordered_map<uint32_t, CellAddress> cellOfEntry_;
+    std::map<EDataAddress, std::vector<uint8_t>> edata_;
+};
+
+class Host {
+public:
+    // The process's stand-in host, the one the FX_ exports serve.
+    static Host& Instance();
+
+    // Back to a host with no documents, the empty selection, 4 layers all shown, no faults,
+    // and empty books.
+    void Reset();
+
+    // Documents. The first one added becomes current.
+    Document& AddDocument(int16_t number);
+    Document* FindDocument(int16_t number);
+    void SetCurrentDocument(int16_t number);
+    int16_t CurrentDocumentNumber() const { return currentDocument_; }
+    // Null when no document is current.
+    Document* CurrentDocument();
+
+    // The selection FX_GetCurERegions reports (and that callers pass to Invoke).
+    void SetSelection(const RegionRecord& region) { selection_ = region; }
+    const RegionRecord& Selection() const { return selection_; }
+    // A whole-measure selection of slots [firstSlot, lastSlot] by measures [first, last].
+    static RegionRecord WholeMeasures(int16_t firstSlot, int16_t lastSlot, int16_t first, int16_t last);
+
+    void SetMaxLayers(int16_t layers) { maxLayers_ = layers; }
+    void SetLayerShown(int16_t layer, bool shown);
+    // Inserted entries come numbered (true) or with number 0, numbered on save (false, default).
+    void SetNumberOnInsert(bool on) { numberOnInsert_ = on; }
+
+    // Fault injection.
+    // The function answers as if the host lacked it: no effect, 0 (null for LoadTGF, 4 for
+    // GetMaxLayers).
+    void SetMissing(Function f, bool missing);
+    // The function answers 0 (null for LoadTGF) without effect.
+    void SetFailing(Function f, bool failing);
+    // FX_LoadTGF answers null for this measure of this slot in every layer (slot 0: every slot).
+    void FailLoadAt(int16_t slot, int16_t measure);
+    // The nth host call from now (1 = the next one) fails as above; 0 switches this off.
+    void FailNthCall(uint64_t n);
+    // The function whose call FailNthCall made fail; Function::Count until that happened.
+    Function NthCallFailure() const { return nthFailure_; }
+
+    // Counts of calls made since the last Reset.
+    uint64_t CallCount() const { return callCount_; }
+    uint64_t CallCount(Function f) const { return perFunction_[static_cast<int>(f)]; }
+
+    // Books on lent frames. Frames given back stay quarantined until Reset (up to a bound),
+    // so that a later use of one is recorded as such.
+    size_t LiveFrameCount() const;
+    // Misuse seen so far: double frees, use of freed frames, unknown frames, overwritten
+    // guard bytes, frames still lent when CheckNoLiveFrames ran. Empty when all is well.
+    const std::vector<std::string>& Problems() const { return problems_; }
+    // Records a problem for every frame still lent (and checks its guards); answers whether
+    // there were none.
+    bool CheckNoLiveFrames();
+
+    // Message boxes shown since the last Reset.
+    const std::vector<MessageBoxCall>& MessageBoxes() const { return boxes_; }
+
+    // Time spent inside the FX_ functions, when timing is on (for the benchmarks).
+    void SetTiming(bool on) { timing_ = on; }
+    uint64_t NanosecondsInHost() const { return nanosInHost_; }
+
+    // Bytes held by lent frames now and at most since the last Reset.
+    // Counted as the records' bytes: header, entries and tuplet placements, guards excluded.
+    size_t FrameBytesNow() const;
+    size_t FrameBytesPeak() const;
+
+    // Used by the FX_ exports. Each answers as the FX_ function of the same name.
+    TgfFrame* LoadTGF(int16_t slotList, int16_t slot, int16_t measure, int16_t layer, int16_t flag);
+    int16_t SaveTGF(TgfFrame* frame);
+    int16_t FreeTGF(TgfFrame* frame);
+    int16_t InsertEXENTRY(TgfFrame* frame, int16_t index, int16_t count);
+    int16_t DeleteEXENTRY(TgfFrame* frame, int16_t index, int16_t count);
+    int16_t LoadEData(uint32_t tag, EDataKey* key, void* buffer, uint32_t* size);
+    int16_t SaveEData(uint32_t tag, EDataKey* key, const void* buffer, uint32_t size);
+    int16_t CreateEData(uint32_t tag, EDataKey* key, const void* buffer, uint32_t size);
+    int16_t DeleteEData(uint32_t tag, EDataKey* key);
+    int16_t NextEData(uint32_t tag, EDataKey* key);
+    int16_t SlotToInst(int16_t slot, int16_t slotList);
+    int16_t InstToSlot(int16_t instrument);
+    int16_t GetShowLayer(int16_t layer);
+    int16_t GetCurERegions(void* out8, void* out24, RegionRecord* region);
+    int16_t GetCurrentEnigmaDocument();
+    int16_t GetMaxLayers();
+    int32_t MessageBox(void* owner, const char16_t* text, const char16_t* caption, uint32_t style);
+
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+private:
+    enum class Verdict { Go, Missing, Failing };
+    Host();
+    ~Host();
+    // Counts a call and decides whether an injected fault stops it.
+    Verdict Admit(Function f);
+    // The live, undamaged frame; null (with any problem recorded) otherwise.
+    LentFrame* Usable(const TgfFrame* frame, Function f);
+    Document* CurrentDocumentFor(const EDataKey* key);
+
+    int16_t currentDocument_ = 0;
+    std::map<int16_t, Document> documents_;
+    RegionRecord selection_{};
+    int16_t maxLayers_ = 4;
+    std::set<int16_t> hiddenLayers_;
+    bool numberOnInsert_ = false;
+
+    bool missing_[static_cast<int>(Function::Count)] = {};
+    bool failing_[static_cast<int>(Function::Count)] = {};
+    std::set<std::pair<int16_t, int16_t>> failLoads_; // (slot, measure); slot 0 = every slot
+    uint64_t failCountdown_ = 0;
+    Function nthFailure_ = Function::Count;
+
+    bool timing_ = false;
+    uint64_t callCount_ = 0;
+    uint64_t perFunction_[static_cast<int>(Function::Count)] = {};
+    uint64_t nanosInHost_ = 0;
+    std::vector<std::string> problems_;
+    std::vector<MessageBoxCall> boxes_;
+    std::unique_ptr<FrameBooks> books_;
+};
+
+} // namespace simhost

@@ -1,0 +1,129 @@
+#include "transfer/TransferDriver.h"
+
+#include "framework/FCArticulations.h"
+#include "framework/FCMusicRegion.h"
+#include "framework/FCNoteEntryLayer.h"
+#include "host/HostFunctions.h"
+#include "transfer/FCEntryPitchesCollection.h"
+#include "transfer/MessageBuffer.h"
+#include "transfer/SelectionChecks.h"
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct Position {
+    int16_t instrument;
+    int16_t layer;
+};
+
+// Whether rebuilding (instrument, layer) over `first..last` writes over measures of the
+// source position.
+bool OverlapsSource(const FCNoteEntryLayer& source, Position position, int32_t first, int32_t last) {
+    return position.instrument == source.GetInstrument() && position.layer == source.GetLayer() &&
+           first <= source.GetLastMeasure() && source.GetFirstMeasure() <= last;
+}
+
+// Loads one destination layer, counts it and rebuilds it when the counts agree.
+void VisitDestinationLayer(const FCNoteEntryLayer& source, int sourceCount, Position position,
+                           const FCMusicRegion& destination) {
+    std::unique_ptr<FCNoteEntryLayer> layer(FCNoteEntryLayer::CreateExact(
+        position.layer, position.instrument, static_cast<int16_t>(destination.GetStartMeasure()),
+        static_cast<int16_t>(destination.GetEndMeasure())));
+    layer->Load();
+    if (layer->CountAttackGroups() == sourceCount) TransferLayer(source, *layer);
+}
+
+} // namespace
+
+bool TransferRhythm(const FCMusicRegion& destination, char* buffer) {
+    if (!CheckDestinationSelection(destination, buffer)) return false;
+
+    // The source covers exactly its own measures, wherever the destination lies.
+    std::unique_ptr<FCNoteEntryLayer> source(FCNoteEntryLayer::CreateExact(
+        0, fx::SlotToInst(SourceRegion.startSlot, SourceRegion.startSlotList),
+        static_cast<int16_t>(SourceRegion.GetStartMeasure()),
+        static_cast<int16_t>(SourceRegion.GetEndMeasure())));
+    source->SetVisibleOnly(false);
+    source->Load();
+
+    const int sourceCount = source->CountAttackGroups();
+    if (sourceCount < 1) {
+        WriteMessage(buffer, "Source region didn't contain any notes in layer 1.");
+        return false;
+    }
+
+    // A destination layer that writes over the source position is rebuilt last, so that every
+    // other layer receives the source as it stood when COPY began.
+    std::vector<Position> deferred;
+    for (int32_t slot = destination.startSlot; slot <= destination.endSlot; ++slot) {
+        const int16_t instrument =
+            fx::SlotToInst(static_cast<int16_t>(slot), destination.startSlotList);
+        for (int32_t layer = 0; layer < fx::GetMaxLayers(); ++layer) {
+            const Position position{instrument, static_cast<int16_t>(layer)};
+            if (OverlapsSource(*source, position, destination.GetStartMeasure(),
+                               destination.GetEndMeasure())) {
+                deferred.push_back(position);
+                continue;
+            }
+            VisitDestinationLayer(*source, sourceCount, position, destination);
+        }
+    }
+    for (const Position& position : deferred) {
+        VisitDestinationLayer(*source, sourceCount, position, destination);
+    }
+    return true;
+}
+
+void TransferLayer(const FCNoteEntryLayer& source, const FCNoteEntryLayer& destination) {
+    // A layer is never rebuilt from itself.
+    if (source.GetLayer() == destination.GetLayer() &&
+        source.GetInstrument() == destination.GetInstrument() &&
+        source.GetFirstMeasure() == destination.GetFirstMeasure()) {
+        return;
+    }
+
+    FCEntryPitchesCollection pitches;
+    pitches.CollectFrom(destination);
+
+    // The rebuilt layer covers exactly the source's measures and is cloned even where the
+    // source layer is hidden in the current view.
+    std::unique_ptr<FCNoteEntryLayer> rebuilt(FCNoteEntryLayer::CreateExact(
+        source.GetLayer(), source.GetInstrument(), source.GetFirstMeasure(),
+        source.GetLastMeasure()));
+    rebuilt->SetVisibleOnly(false);
+    if (!rebuilt->CloneTo(destination.GetLayer(), destination.GetInstrument(),
+                          destination.GetFirstMeasure())) {
+        pitches.Forget();
+        return;
+    }
+    // Unsaved, the rebuilt frames are given back untouched: the layer stays as it was.
+    if (rebuilt->CountAttackGroups() != pitches.GetCount()) {
+        pitches.Forget();
+        return;
+    }
+    rebuilt->ApplyPitches(pitches);
+    pitches.Forget();
+
+    // Articulations are read before the first save, which may write over the source's own
+    // entries when the destination overlaps it.
+    std::vector<std::pair<int32_t, std::unique_ptr<FCArticulations>>> articulations;
+    for (int32_t i = 0; i < source.GetCount(); ++i) {
+        FCNoteEntry* entry = source.GetEntryAt(i);
+        if (entry == nullptr || (entry->GetEntryFlags() & ArticulationFlag) == 0) continue;
+        auto loaded = std::make_unique<FCArticulations>(entry);
+        loaded->LoadAll();
+        articulations.emplace_back(i, std::move(loaded));
+    }
+
+    rebuilt->Save();
+    rebuilt->CopyTupletsFrom(source);
+    for (auto& [index, sourceArticulations] : articulations) {
+        FCNoteEntry* entry = rebuilt->GetEntryAt(index);
+        if (entry != nullptr) entry->CopyArticulationsFrom(*sourceArticulations);
+    }
+    rebuilt->Save();
+}
