@@ -1,0 +1,5 @@
+#include "framework/FCNote.h"
+
+const char* FCNote::ClassName() const {
+    return "FCNote";
+}

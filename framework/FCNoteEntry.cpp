@@ -1,0 +1,23 @@
+#include "framework/FCNoteEntry.h"
+
+const char* FCNoteEntry::ClassName() const {
+    return "FCNoteEntry";
+}
+
+void FCNoteEntry::BuildNotes() {
+    ClearAll();
+    if (record_ == nullptr) return;
+    const int notes = NoteCountOf(*record_);
+    for (int k = 0; k < notes; ++k) Add(new FCNote(&record_->notes[k], k, this));
+}
+
+void FCNoteEntry::Rebind(TgfFrame* frame, EntryRecord* record) {
+    frame_ = frame;
+    record_ = record;
+    // Notes follow by position; a wrapper beyond the record's room points at nothing.
+    for (int32_t k = 0; k < GetCount(); ++k) {
+        FCNote* note = GetNoteAt(k);
+        if (note == nullptr) continue;
+        note->Rebind(record != nullptr && k < kMaxNotesPerEntry ? &record->notes[k] : nullptr);
+    }
+}
