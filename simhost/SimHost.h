@@ -204,6 +204,8 @@ private:
     // The live, undamaged frame; null (with any problem recorded) otherwise.
     LentFrame* Usable(const TgfFrame* frame, Function f);
     Document* CurrentDocumentFor(const EDataKey* key);
+    // Replaces `removed` entries at `index` with `added` zeroed ones in a new array.
+    int16_t Reshape(TgfFrame* frame, Function f, int index, int removed, int added);
 
     int16_t currentDocument_ = 0;
     std::map<int16_t, Document> documents_;

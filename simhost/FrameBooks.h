@@ -1,0 +1,102 @@
+// The stand-in host's books on the frames it lends: where each came from, the guarded memory
+// behind it, and what became of it. Frames given back stay quarantined (not reused) so that a
+// later use of one is recognised as such rather than mistaken for a different frame.
+#pragma once
+
+#include "host/HostRecords.h"
+#include "simhost/GuardedBlock.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace simhost {
+
+// What FX_LoadTGF was asked for, and the document and staff that meant.
+struct FrameOrigin {
+    int16_t document;
+    uint16_t slotList;
+    uint16_t slot;
+    int16_t measure;
+    int16_t layer;
+    int16_t instrument;
+};
+
+// One frame lent to the module.
+struct LentFrame {
+    FrameOrigin origin;
+    uint64_t serial;      // 1 for the first frame lent since the books were cleared
+    GuardedBlock header;  // the TgfFrame itself
+    GuardedBlock entries; // exactly entryCount records when lent or resized
+    GuardedBlock tuplets; // exactly tupletCount records when lent
+    bool live = true;
+    bool damageReported = false;
+
+    TgfFrame& Frame() const { return *reinterpret_cast<TgfFrame*>(header.Data()); }
+    int EntryCapacity() const { return static_cast<int>(entries.PayloadBytes() / sizeof(EntryRecord)); }
+    int TupletCapacity() const { return static_cast<int>(tuplets.PayloadBytes() / sizeof(FrameTupletRecord)); }
+    size_t Bytes() const { return header.PayloadBytes() + entries.PayloadBytes() + tuplets.PayloadBytes(); }
+    // "frame #3 (slot 2, measure 4, layer 0)", from the books, never from the frame's memory.
+    std::string Describe() const;
+};
+
+class FrameBooks {
+public:
+    // Problems found are appended to `problems`.
+    explicit FrameBooks(std::vector<std::string>& problems);
+
+    // A new frame echoing `origin`, holding copies of `entries` and `tuplets`.
+    TgfFrame* Lend(const FrameOrigin& origin, std::span<const EntryRecord> entries,
+                   std::span<const FrameTupletRecord> tuplets);
+
+    // The live frame at `frame`. Null, with a problem recorded, for a frame that was given
+    // back (`freeing` tells a second free from a use) or that the host never lent; null
+    // without a problem for a null pointer.
+    LentFrame* Find(const TgfFrame* frame, const char* function, bool freeing);
+    // Whether the frame's guards are intact and its arrays and counts are the ones lent, so
+    // that everything its header points at lies inside host memory. Records the first damage.
+    bool Sound(LentFrame& lent, const char* function);
+    // Takes a live frame back; its memory goes into quarantine.
+    void Release(LentFrame& lent);
+    // Gives a live frame a new entry array of `count` records; the old array goes into
+    // quarantine, so that a stale pointer to it never reaches live memory.
+    void ReplaceEntries(LentFrame& lent, GuardedBlock fresh, int16_t count);
+
+    size_t LiveCount() const { return liveCount_; }
+    size_t BytesNow() const { return bytesNow_; }
+    size_t BytesPeak() const { return bytesPeak_; }
+
+    // Records a problem per frame still lent and per quarantined block written to after it
+    // was given back. Answers the number of frames still lent.
+    size_t Audit();
+    // Forgets everything and releases all memory, quarantine included.
+    void Clear();
+
+private:
+    struct Retired {
+        GuardedBlock block;
+        std::string what;
+        bool reported = false;
+    };
+    void Problem(const char* function, const LentFrame& lent, const char* what);
+    void Retire(GuardedBlock block, std::string what);
+    void CheckRetired(Retired& retired);
+    void CheckFreed(LentFrame& lent);
+    void TrimQuarantine();
+
+    std::vector<std::string>& problems_;
+    std::unordered_map<const TgfFrame*, std::unique_ptr<LentFrame>> frames_;
+    std::deque<const TgfFrame*> freedOrder_; // oldest first
+    std::deque<Retired> retiredArrays_;      // oldest first
+    size_t quarantinedBytes_ = 0;
+    uint64_t lent_ = 0;
+    size_t liveCount_ = 0;
+    size_t bytesNow_ = 0;
+    size_t bytesPeak_ = 0;
+};
+
+} // namespace simhost

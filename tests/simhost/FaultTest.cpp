@@ -1,0 +1,80 @@
+// Injected faults and call counts.
+#include "SimHostFixture.h"
+
+namespace simhost_test {
+namespace {
+
+using simhost::Function;
+using FaultTest = SimHostTest;
+
+TEST_F(FaultTest, MissingAndFailingFunctionsAnswerZeroWithoutEffect) {
+    host.SetMissing(Function::GetMaxLayers, true);
+    EXPECT_EQ(FX_GetMaxLayers(V), 4);
+    host.SetMissing(Function::GetMaxLayers, false);
+    host.SetMaxLayers(2);
+    host.SetFailing(Function::GetMaxLayers, true);
+    EXPECT_EQ(FX_GetMaxLayers(V), 0);
+
+    host.SetMissing(Function::LoadTGF, true);
+    EXPECT_EQ(FX_LoadTGF(0, 1, 1, 0, 0, V), nullptr);
+    host.SetMissing(Function::LoadTGF, false);
+
+    host.SetMissing(Function::SaveEData, true);
+    host.SetFailing(Function::CreateEData, true);
+    EDataKey key{1, 0};
+    EXPECT_EQ(FX_SaveEData(simhost::kTupletTag, &key, "abc", 3, V), 0);
+    EXPECT_EQ(FX_CreateEData(simhost::kTupletTag, &key, "abc", 3, V), 0);
+    EXPECT_TRUE(doc->EData().empty());
+
+    host.SetFailing(Function::GetCurERegions, true);
+    RegionRecord region{};
+    region.startSlot = 42;
+    host.SetSelection(simhost::Host::WholeMeasures(1, 2, 1, 3));
+    EXPECT_EQ(FX_GetCurERegions(nullptr, nullptr, &region, V), 0);
+    EXPECT_EQ(region.startSlot, 42);
+}
+
+TEST_F(FaultTest, LoadsFailAtChosenMeasures) {
+    host.FailLoadAt(2, 3);
+    host.FailLoadAt(0, 4);
+    EXPECT_EQ(FX_LoadTGF(0, 2, 3, 1, 0, V), nullptr);
+    EXPECT_EQ(FX_LoadTGF(0, 3, 4, 0, 0, V), nullptr);
+    TgfFrame* frame = FX_LoadTGF(0, 1, 3, 0, 0, V);
+    EXPECT_NE(frame, nullptr);
+    FX_FreeTGF(frame, V);
+}
+
+TEST_F(FaultTest, TheNthCallFromNowFailsOnceWhateverItIs) {
+    host.FailNthCall(3);
+    EXPECT_EQ(FX_GetCurrentEnigmaDocument(V), 7);
+    EXPECT_EQ(FX_SlotToInst(1, 0, V), 11);
+    EXPECT_EQ(host.NthCallFailure(), Function::Count);
+    EXPECT_EQ(FX_InstToSlot(12, 0, V), 0);
+    EXPECT_EQ(host.NthCallFailure(), Function::InstToSlot);
+    EXPECT_EQ(FX_InstToSlot(12, 0, V), 2);
+
+    MessageBoxW(nullptr, u"not a host call", u"", 0);
+    host.FailNthCall(1);
+    EXPECT_EQ(FX_LoadTGF(0, 1, 1, 0, 0, V), nullptr);
+    host.FailNthCall(1);
+    EXPECT_EQ(FX_GetMaxLayers(V), 0);
+    host.FailNthCall(0);
+    EXPECT_EQ(FX_GetMaxLayers(V), 4);
+}
+
+TEST_F(FaultTest, CallsAreCountedPerFunction) {
+    TgfFrame* frame = FX_LoadTGF(0, 1, 1, 0, 0, V);
+    FX_FreeTGF(frame, V);
+    FX_GetMaxLayers(V);
+    FX_GetMaxLayers(V);
+    MessageBoxW(nullptr, u"x", u"y", 0);
+    EXPECT_EQ(host.CallCount(), 4u);
+    EXPECT_EQ(host.CallCount(Function::GetMaxLayers), 2u);
+    EXPECT_EQ(host.CallCount(Function::LoadTGF), 1u);
+    EXPECT_EQ(host.CallCount(Function::SaveTGF), 0u);
+    host.Reset();
+    EXPECT_EQ(host.CallCount(), 0u);
+}
+
+} // namespace
+} // namespace simhost_test
