@@ -25,6 +25,11 @@ inline void SetDuration(EntryRecord& e, uint32_t d) { std::memcpy(e.hostData1, &
 // entryFlags bits of the stand-in host's own, outside those the module reads or clears.
 inline constexpr uint32_t GraceFlag = 0x00000008u;       // a grace note: takes no time
 inline constexpr uint32_t GraceSlashFlag = 0x00000010u;  // a slashed grace note
+// Added for MusicXML scores (the command-line tool); none of them is in CloneClearMask, so they
+// travel with a cloned entry.
+inline constexpr uint32_t GapFlag = 0x00000100u;          // an invisible rest: time the voice skips
+inline constexpr uint32_t MeasureRestFlag = 0x00000200u;  // a rest notated as a whole-measure rest
+inline constexpr uint32_t CueFlag = 0x00000800u;          // a cue-sized note that does not sound
 
 // NoteRecord bytes 0..3: the pitch.
 struct Pitch {
@@ -32,7 +37,10 @@ struct Pitch {
     int8_t alter;   // semitones, -2..2
     int8_t octave;  // 4 holds middle C
     uint8_t extra;  // bit 0: the tie that ends here is notated (set on tie-stop notes)
+                    // bit 1: an unpitched (percussion) note; step and octave place it
 };
+inline constexpr uint8_t kPitchTieStopNotated = 0x01;
+inline constexpr uint8_t kPitchUnpitched = 0x02;
 static_assert(sizeof(Pitch) == 4);
 inline Pitch GetPitch(const NoteRecord& n) {
     Pitch p;
@@ -50,10 +58,19 @@ struct TupletDefinition {
     uint32_t unit;       // notated value of one tuplet note, e.g. 512 for eighths
     uint16_t showNumber; // 0 none, 1 actual, 2 actual:normal
     uint16_t bracket;    // 0 no bracket, 1 bracket
-    uint8_t reserved[18];
+    uint8_t reserved[18]; // bytes 0..3: the span (below); the rest zero
 };
 #pragma pack(pop)
 static_assert(sizeof(TupletDefinition) == 30);
+
+// The notated EDUs a tuplet spans, each note inside a nested tuplet counted at its value scaled
+// by that inner tuplet. 0 (the default) means actual * unit; tuplets of uneven notes need it.
+inline uint32_t GetTupletSpan(const TupletDefinition& t) {
+    uint32_t span;
+    std::memcpy(&span, t.reserved, 4);
+    return span != 0 ? span : static_cast<uint32_t>(t.actual) * t.unit;
+}
+inline void SetTupletSpan(TupletDefinition& t, uint32_t span) { std::memcpy(t.reserved, &span, 4); }
 
 // Detail record tags as the module stores them.
 inline constexpr uint32_t kArticulationTag = 0x6564494Du;
@@ -75,6 +92,10 @@ enum ArticulationKind : uint16_t {
     kArtBreathMark = 11,
     kArtCaesura = 12,
     kArtFermata = 13,
+    kArtScoop = 14,
+    kArtPlop = 15,
+    kArtDoit = 16,
+    kArtFalloff = 17,
 };
 #pragma pack(push, 2)
 struct ArticulationRecord {

@@ -1,0 +1,88 @@
+// Exact time values. Tuplets make note lengths that no fixed grid holds (a triplet eighth is
+// a third of a quarter), so positions and lengths inside a measure are kept as fractions of a
+// quarter note and only rounded when they are written out in a part's divisions.
+#pragma once
+
+#include <cstdint>
+#include <numeric>
+#include <stdexcept>
+#include <string>
+
+namespace beatclone::cli {
+
+class Rational {
+public:
+    constexpr Rational() = default;
+    Rational(int64_t numerator, int64_t denominator = 1) : num_(numerator), den_(denominator) {
+        if (den_ == 0) throw std::domain_error("zero denominator");
+        Normalize();
+    }
+
+    int64_t Num() const { return num_; }
+    int64_t Den() const { return den_; }
+    bool IsZero() const { return num_ == 0; }
+    bool IsInteger() const { return den_ == 1; }
+
+    // Rounds to the nearest integer, halves away from zero.
+    int64_t Round() const {
+        int64_t twice = 2 * num_ + (num_ >= 0 ? den_ : -den_);
+        return twice / (2 * den_);
+    }
+    double ToDouble() const { return static_cast<double>(num_) / static_cast<double>(den_); }
+    std::string ToString() const {
+        return den_ == 1 ? std::to_string(num_) : std::to_string(num_) + "/" + std::to_string(den_);
+    }
+
+    friend Rational operator+(const Rational& a, const Rational& b) {
+        int64_t g = std::gcd(a.den_, b.den_);
+        int64_t sum;
+        if (__builtin_add_overflow(Checked(a.num_, b.den_ / g), Checked(b.num_, a.den_ / g), &sum))
+            throw std::overflow_error("time value out of range");
+        return Rational(sum, Checked(a.den_ / g, b.den_));
+    }
+    friend Rational operator-(const Rational& a, const Rational& b) { return a + Rational(-b.num_, b.den_); }
+    friend Rational operator*(const Rational& a, const Rational& b) {
+        int64_t g1 = std::gcd(a.num_, b.den_);
+        int64_t g2 = std::gcd(b.num_, a.den_);
+        if (g1 == 0) g1 = 1;
+        if (g2 == 0) g2 = 1;
+        return Rational(Checked(a.num_ / g1, b.num_ / g2), Checked(a.den_ / g2, b.den_ / g1));
+    }
+    friend Rational operator/(const Rational& a, const Rational& b) {
+        if (b.num_ == 0) throw std::domain_error("division by zero");
+        return a * Rational(b.den_, b.num_);
+    }
+    Rational& operator+=(const Rational& o) { return *this = *this + o; }
+    Rational& operator-=(const Rational& o) { return *this = *this - o; }
+
+    friend bool operator==(const Rational& a, const Rational& b) = default;
+    friend auto operator<=>(const Rational& a, const Rational& b) {
+        // Both denominators are positive, so cross-multiplying keeps the order.
+        __int128 l = static_cast<__int128>(a.num_) * b.den_;
+        __int128 r = static_cast<__int128>(b.num_) * a.den_;
+        return l <=> r;
+    }
+
+private:
+    static int64_t Checked(int64_t a, int64_t b) {
+        int64_t r;
+        if (__builtin_mul_overflow(a, b, &r)) throw std::overflow_error("time value out of range");
+        return r;
+    }
+    void Normalize() {
+        if (den_ < 0) {
+            num_ = -num_;
+            den_ = -den_;
+        }
+        int64_t g = std::gcd(num_, den_);
+        if (g > 1) {
+            num_ /= g;
+            den_ /= g;
+        }
+    }
+
+    int64_t num_ = 0;
+    int64_t den_ = 1;
+};
+
+} // namespace beatclone::cli

@@ -1,0 +1,358 @@
+#include "cli/ScoreReader.h"
+
+#include "cli/Articulations.h"
+#include "cli/CliError.h"
+#include "cli/MeasureWalker.h"
+#include "cli/NoteValues.h"
+#include "cli/XmlValues.h"
+#include "simhost/SimFormat.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <stdexcept>
+
+namespace beatclone::cli {
+namespace {
+
+// The host numbers measures with signed 16 bits.
+constexpr size_t kMaxMeasures = 32767;
+constexpr int kMaxTupletNumber = 1000;
+
+[[noreturn]] void Fail(const std::string& where, const std::string& what) {
+    throw CliError(ExitCode::BadInput, where + ": " + what);
+}
+
+int StepIndex(std::string_view step) {
+    static constexpr const char* kSteps = "CDEFGAB";
+    if (step.size() != 1) return -1;
+    const char* p = std::strchr(kSteps, step[0]);
+    return (p == nullptr || step[0] == '\0') ? -1 : static_cast<int>(p - kSteps);
+}
+
+PitchValue ReadPitch(pugi::xml_node note, const std::string& where) {
+    PitchValue pitch;
+    pugi::xml_node p = note.child("pitch");
+    const char* stepName = "step";
+    const char* octaveName = "octave";
+    if (!p) {
+        p = note.child("unpitched");
+        pitch.unpitched = true;
+        stepName = "display-step";
+        octaveName = "display-octave";
+        // A percussion note without a display position sits on the middle line.
+        if (!p.child(stepName)) {
+            pitch.step = 6;
+            pitch.octave = 4;
+            return pitch;
+        }
+    }
+    int step = StepIndex(TrimmedText(p.child(stepName)));
+    if (step < 0) Fail(where, "bad <" + std::string(stepName) + "> \"" + std::string(TrimmedText(p.child(stepName))) + "\"");
+    std::optional<int64_t> octave = ParseInteger(TrimmedText(p.child(octaveName)), 0, 9);
+    if (!octave) Fail(where, "bad <" + std::string(octaveName) + "> \"" + std::string(TrimmedText(p.child(octaveName))) + "\"");
+    pitch.step = static_cast<uint8_t>(step);
+    pitch.octave = static_cast<int8_t>(*octave);
+    if (pugi::xml_node alter = p.child("alter")) {
+        std::optional<Rational> a = ParseDecimal(TrimmedText(alter));
+        if (!a) Fail(where, "bad <alter> \"" + std::string(TrimmedText(alter)) + "\"");
+        if (!a->IsInteger() || a->Num() < -2 || a->Num() > 2)
+            Fail(where, "<alter> " + std::string(TrimmedText(alter)) +
+                            ": only whole alterations from -2 to 2 semitones can be carried");
+        pitch.alter = static_cast<int8_t>(a->Num());
+    }
+    return pitch;
+}
+
+void ReadTies(pugi::xml_node note, NoteHead& head) {
+    for (pugi::xml_node tie : note.children("tie")) {
+        std::string_view type = tie.attribute("type").as_string();
+        if (type == "start") head.tieStart = true;
+        if (type == "stop") head.tieStop = true;
+    }
+    for (pugi::xml_node notations : note.children("notations"))
+        for (pugi::xml_node tied : notations.children("tied")) {
+            std::string_view type = tied.attribute("type").as_string();
+            if (type == "start" || type == "continue") head.tieStart = true;
+            if (type == "stop" || type == "continue") head.tieStop = true;
+        }
+}
+
+int16_t PlacementOf(pugi::xml_node element) {
+    std::string_view placement = element.attribute("placement").as_string();
+    if (placement == "above") return 1;
+    if (placement == "below") return -1;
+    return 0;
+}
+
+void AddArticulation(Event& event, ArticulationMark mark) {
+    if (std::find(event.articulations.begin(), event.articulations.end(), mark) == event.articulations.end())
+        event.articulations.push_back(mark);
+}
+
+void ReadNotations(pugi::xml_node note, Event& event, const std::string& where) {
+    for (pugi::xml_node notations : note.children("notations")) {
+        for (pugi::xml_node child : notations.children()) {
+            std::string_view name = child.name();
+            if (name == "articulations") {
+                for (pugi::xml_node a : child.children()) {
+                    if (a.type() != pugi::node_element) continue;
+                    if (uint16_t kind = ArticulationKindOf(a.name()))
+                        AddArticulation(event, {kind, PlacementOf(a)});
+                }
+            } else if (name == "fermata") {
+                std::string_view type = child.attribute("type").as_string();
+                AddArticulation(event, {simhost::kArtFermata, static_cast<int16_t>(type == "inverted" ? -1 : 0)});
+            } else if (name == "tuplet") {
+                TupletMark mark;
+                std::string_view type = child.attribute("type").as_string();
+                if (type != "start" && type != "stop") continue;
+                mark.start = type == "start";
+                mark.number = child.attribute("number").as_int(1);
+                if (mark.number < 1 || mark.number > kMaxTupletNumber) Fail(where, "bad tuplet number");
+                std::optional<int64_t> actual = ParseInteger(TrimmedText(child.child("tuplet-actual").child("tuplet-number")), 1, 1000);
+                std::optional<int64_t> normal = ParseInteger(TrimmedText(child.child("tuplet-normal").child("tuplet-number")), 1, 1000);
+                if (actual && normal) {
+                    mark.actual = static_cast<int>(*actual);
+                    mark.normal = static_cast<int>(*normal);
+                }
+                std::string_view show = child.attribute("show-number").as_string();
+                mark.showNumber = show == "none" ? 0 : show == "both" ? 2 : 1;
+                mark.bracket = std::string_view(child.attribute("bracket").as_string("yes")) != "no";
+                bool seen = false;
+                for (const TupletMark& m : event.tupletMarks) seen |= m.start == mark.start && m.number == mark.number;
+                if (!seen) event.tupletMarks.push_back(mark);
+            }
+        }
+    }
+}
+
+// The notated value: the <type> and dots when they agree with the <duration> to within one
+// division (exporters round), else the value the duration gives.
+uint32_t NotatedValue(pugi::xml_node note, const Event& event, Rational divisions, const std::string& where) {
+    int dots = 0;
+    for (pugi::xml_node d = note.child("dot"); d; d = d.next_sibling("dot")) ++dots;
+    std::string_view typeText = TrimmedText(note.child("type"));
+    uint32_t typed = typeText.empty() ? 0 : DottedValue(std::string(typeText), dots);
+    if (!typeText.empty() && typed == 0) Fail(where, "bad <type> \"" + std::string(typeText) + "\"");
+    if (event.grace) return typed != 0 ? typed : 512;
+
+    Rational scale(1024LL * event.tmActual, event.tmNormal);
+    Rational fromDuration = event.duration * scale;
+    if (typed != 0 && !event.measureRest) {
+        Rational difference = Rational(typed) - fromDuration;
+        if (difference < Rational(0)) difference = Rational(0) - difference;
+        if (difference <= scale / divisions) return typed;
+    }
+    int64_t rounded = fromDuration.Round();
+    if (rounded < 1 || rounded > 0x7FFFFFFF) Fail(where, "a note length the host cannot hold");
+    return static_cast<uint32_t>(rounded);
+}
+
+void ReadTimeModification(pugi::xml_node note, Event& event, const std::string& where) {
+    pugi::xml_node tm = note.child("time-modification");
+    if (!tm) return;
+    std::optional<int64_t> actual = ParseInteger(TrimmedText(tm.child("actual-notes")), 1, 1000);
+    std::optional<int64_t> normal = ParseInteger(TrimmedText(tm.child("normal-notes")), 1, 1000);
+    if (!actual || !normal) Fail(where, "bad <time-modification>");
+    event.tmActual = static_cast<int>(*actual);
+    event.tmNormal = static_cast<int>(*normal);
+}
+
+struct VoiceSlot {
+    size_t voice;
+    size_t event;
+};
+
+class PartReader {
+public:
+    PartReader(Part& part) : part_(part) {}
+
+    void ReadMeasures() {
+        Rational divisions(0);
+        for (pugi::xml_node m : part_.node.children("measure")) {
+            Measure measure;
+            measure.node = m;
+            measure.number = m.attribute("number").as_string();
+            measure.divisionsAtStart = divisions;
+            std::string where = "part " + part_.id + ", measure " + (measure.number.empty() ? "?" : measure.number);
+            ReadMeasure(measure, where);
+            divisions = measure.divisionsAtEnd;
+            part_.measures.push_back(std::move(measure));
+            if (part_.measures.size() > kMaxMeasures)
+                Fail("part " + part_.id, "more than 32767 measures; the host cannot hold them");
+        }
+        AssignLayers();
+    }
+
+private:
+    size_t VoiceIndex(Measure& measure, int staff, const std::string& voice) {
+        for (size_t i = 0; i < measure.voices.size(); ++i)
+            if (measure.voices[i].staff == staff && measure.voices[i].voice == voice) return i;
+        measure.voices.push_back(VoiceMeasure{staff, voice, {}});
+        return measure.voices.size() - 1;
+    }
+
+    void ReadMeasure(Measure& measure, const std::string& where) {
+        MeasureWalker walker(measure.node, measure.divisionsAtStart, where);
+        WalkStep step;
+        std::vector<VoiceSlot> chord;  // the events the current chord has made, one per staff
+        while (walker.Next(step)) {
+            if (step.type == StepType::Forward || step.type == StepType::Note)
+                part_.staffCount = std::max(part_.staffCount, step.staff);
+            if (step.type == StepType::Other && std::strcmp(step.node.name(), "attributes") == 0) {
+                if (pugi::xml_node staves = step.node.child("staves")) {
+                    std::optional<int64_t> n = ParseInteger(TrimmedText(staves), 1, kMaxStavesPerPart);
+                    if (!n) Fail(where, "bad <staves>");
+                    part_.staffCount = std::max(part_.staffCount, static_cast<int>(*n));
+                }
+            }
+            if (step.type != StepType::Note) continue;
+            ReadNote(measure, step, chord, walker.Divisions(), where);
+        }
+        measure.length = walker.Furthest();
+        measure.divisionsAtEnd = walker.Divisions();
+        for (VoiceMeasure& v : measure.voices)
+            std::stable_sort(v.events.begin(), v.events.end(),
+                             [](const Event& a, const Event& b) { return a.onset < b.onset; });
+    }
+
+    void ReadNote(Measure& measure, const WalkStep& step, std::vector<VoiceSlot>& chord, Rational divisions,
+                  const std::string& where) {
+        pugi::xml_node node = step.node;
+        bool rest = static_cast<bool>(node.child("rest"));
+        if (step.chord && !chord.empty()) {
+            if (rest) return;  // a rest inside a chord adds nothing
+            for (const VoiceSlot& slot : chord) {
+                VoiceMeasure& vm = measure.voices[slot.voice];
+                if (vm.staff != step.staff || vm.voice != step.voice) continue;
+                Event& event = vm.events[slot.event];
+                if (event.kind != EventKind::Note) Fail(where, "a chord joins notes to a rest");
+                AddHead(event, node, where);
+                ReadNotations(node, event, where);
+                return;
+            }
+            // Part of the chord on another staff or voice: an entry of its own there.
+        } else {
+            chord.clear();
+        }
+        size_t vi = VoiceIndex(measure, step.staff, step.voice);
+        Event event;
+        event.kind = rest ? EventKind::Rest : EventKind::Note;
+        event.onset = step.start;
+        event.duration = step.duration;
+        event.grace = step.grace;
+        event.graceSlash = step.grace && std::string_view(node.child("grace").attribute("slash").as_string()) == "yes";
+        event.cue = static_cast<bool>(node.child("cue"));
+        event.measureRest = rest && std::string_view(node.child("rest").attribute("measure").as_string()) == "yes";
+        if (!event.grace && event.duration.IsZero()) Fail(where, "a note with zero duration");
+        ReadTimeModification(node, event, where);
+        event.notated = NotatedValue(node, event, divisions, where);
+        if (!rest) AddHead(event, node, where);
+        ReadNotations(node, event, where);
+        measure.voices[vi].events.push_back(std::move(event));
+        chord.push_back({vi, measure.voices[vi].events.size() - 1});
+    }
+
+    static void AddHead(Event& event, pugi::xml_node node, const std::string& where) {
+        if (event.notes.size() >= static_cast<size_t>(kMaxNotesPerEntry))
+            Fail(where, "a chord of more than 12 notes; one host entry holds at most 12");
+        NoteHead head;
+        head.node = node;
+        head.pitch = ReadPitch(node, where);
+        ReadTies(node, head);
+        event.notes.push_back(head);
+    }
+
+    // Each staff's voices, in order of their numbers, become its layers.
+    void AssignLayers() {
+        part_.voicesByStaff.assign(static_cast<size_t>(part_.staffCount), {});
+        for (const Measure& m : part_.measures)
+            for (const VoiceMeasure& v : m.voices) {
+                auto& names = part_.voicesByStaff[static_cast<size_t>(v.staff - 1)];
+                if (std::find(names.begin(), names.end(), v.voice) == names.end()) names.push_back(v.voice);
+            }
+        for (size_t s = 0; s < part_.voicesByStaff.size(); ++s) {
+            auto& names = part_.voicesByStaff[s];
+            std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+                std::optional<int64_t> na = ParseInteger(a, 0, 1'000'000'000), nb = ParseInteger(b, 0, 1'000'000'000);
+                if (na && nb) return *na < *nb;
+                if (na || nb) return na.has_value();
+                return a < b;
+            });
+            if (names.size() > kMaxVoicesPerStaff) {
+                std::string list;
+                for (const std::string& n : names) list += (list.empty() ? "" : ", ") + n;
+                Fail("part " + part_.id + " (" + part_.StaffLabel(static_cast<int>(s) + 1) + ")",
+                     "staff " + std::to_string(s + 1) + " uses " + std::to_string(names.size()) + " voices (" + list +
+                         "); the host has 4 layers per staff");
+            }
+        }
+    }
+
+    Part& part_;
+};
+
+std::string CollapsedText(pugi::xml_node node) {
+    std::string out;
+    bool space = false;
+    for (char c : std::string_view(node.child_value())) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            space = !out.empty();
+            continue;
+        }
+        if (space) out += ' ';
+        space = false;
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+void BuildScoreModel(Score& score) {
+    const std::string& where = score.path;
+    pugi::xml_node root = score.file.document.document_element();
+    std::string_view rootName = root.name();
+    if (rootName == "score-timewise")
+        Fail(where, "a timewise MusicXML score; only partwise scores (<score-partwise>) can be read");
+    if (rootName != "score-partwise")
+        Fail(where, rootName.empty() ? "not a MusicXML score (no root element)"
+                                     : "not a MusicXML score (the root element is <" + std::string(rootName) + ">)");
+
+    std::map<std::string, pugi::xml_node> scoreParts;
+    for (pugi::xml_node sp : root.child("part-list").children("score-part"))
+        scoreParts[sp.attribute("id").as_string()] = sp;
+
+    try {
+        for (pugi::xml_node p : root.children("part")) {
+            Part part;
+            part.node = p;
+            part.id = p.attribute("id").as_string();
+            auto found = scoreParts.find(part.id);
+            if (part.id.empty() || found == scoreParts.end())
+                Fail(where, "part \"" + part.id + "\" is not listed in <part-list>");
+            part.name = CollapsedText(found->second.child("part-name"));
+            part.abbreviation = CollapsedText(found->second.child("part-abbreviation"));
+            score.parts.push_back(std::move(part));
+            PartReader(score.parts.back()).ReadMeasures();
+        }
+    } catch (const std::overflow_error&) {
+        Fail(where, "time values too large to work with");
+    }
+    if (score.parts.empty()) Fail(where, "the score has no parts");
+    size_t measures = score.parts.front().measures.size();
+    if (measures == 0) Fail(where, "the score has no measures");
+    for (const Part& part : score.parts)
+        if (part.measures.size() != measures)
+            Fail(where, "part " + part.id + " has " + std::to_string(part.measures.size()) + " measures, part " +
+                            score.parts.front().id + " has " + std::to_string(measures));
+}
+
+void ReadScore(const std::string& path, Score& score) {
+    score.path = path;
+    LoadScoreFile(path, score.file);
+    BuildScoreModel(score);
+}
+
+} // namespace beatclone::cli

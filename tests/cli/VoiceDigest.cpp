@@ -1,0 +1,73 @@
+#include "VoiceDigest.h"
+
+#include <algorithm>
+#include <numeric>
+#include <sstream>
+
+namespace beatclone::cli::test {
+
+std::vector<std::string> DigestOf(const VoiceMeasure& voice) {
+    std::vector<std::string> lines;
+    for (const Event& e : voice.events) {
+        if (e.kind == EventKind::Gap) continue;
+        std::ostringstream line;
+        line << "@" << e.onset.ToString() << " len " << e.duration.ToString() << " value " << e.notated;
+        if (e.grace) line << (e.graceSlash ? " grace/" : " grace");
+        if (e.cue) line << " cue";
+        if (e.kind == EventKind::Rest) line << (e.measureRest ? " measure-rest" : " rest");
+        int g = std::gcd(e.tmActual, e.tmNormal);
+        if (e.tmActual != e.tmNormal) line << " tuplet " << e.tmActual / g << ":" << e.tmNormal / g;
+        std::vector<std::string> notes;
+        for (const NoteHead& n : e.notes) {
+            std::ostringstream note;
+            note << (n.pitch.unpitched ? "u" : "") << "CDEFGAB"[n.pitch.step % 7] << int(n.pitch.alter) << "/"
+                 << int(n.pitch.octave) << (n.tieStop ? " <tie" : "") << (n.tieStart ? " tie>" : "");
+            notes.push_back(note.str());
+        }
+        std::sort(notes.begin(), notes.end());
+        for (const std::string& n : notes) line << " [" << n << "]";
+        std::vector<std::string> marks;
+        for (const ArticulationMark& a : e.articulations)
+            marks.push_back(std::to_string(a.kind) + (a.placement > 0 ? "^" : a.placement < 0 ? "v" : ""));
+        std::sort(marks.begin(), marks.end());
+        for (const std::string& m : marks) line << " art" << m;
+        lines.push_back(line.str());
+    }
+    return lines;
+}
+
+VoiceDigest DigestOf(const Score& score) {
+    VoiceDigest digest;
+    for (const Part& part : score.parts)
+        for (size_t m = 0; m < part.measures.size(); ++m)
+            for (const VoiceMeasure& v : part.measures[m].voices) {
+                std::vector<std::string> lines = DigestOf(v);
+                if (lines.empty()) continue;
+                digest[part.id + " staff " + std::to_string(v.staff) + " voice " + v.voice + " measure #" +
+                       std::to_string(m)] = std::move(lines);
+            }
+    return digest;
+}
+
+std::string DescribeDifferences(const VoiceDigest& expected, const VoiceDigest& actual, size_t limit) {
+    std::ostringstream out;
+    size_t shown = 0;
+    auto show = [&](const std::string& key, const std::vector<std::string>* a, const std::vector<std::string>* b) {
+        if (shown++ >= limit) return;
+        out << key << "\n  expected:\n";
+        if (a) for (const auto& l : *a) out << "    " << l << "\n";
+        out << "  actual:\n";
+        if (b) for (const auto& l : *b) out << "    " << l << "\n";
+    };
+    for (const auto& [key, lines] : expected) {
+        auto it = actual.find(key);
+        if (it == actual.end()) show(key, &lines, nullptr);
+        else if (it->second != lines) show(key, &lines, &it->second);
+    }
+    for (const auto& [key, lines] : actual)
+        if (!expected.count(key)) show(key, nullptr, &lines);
+    if (shown > limit) out << "... and " << (shown - limit) << " more\n";
+    return out.str();
+}
+
+} // namespace beatclone::cli::test
