@@ -1,6 +1,5 @@
 #include "simhost/GuardedBlock.h"
 
-#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -28,8 +27,9 @@ namespace {
 constexpr std::byte kGuardByte{0xFD};
 constexpr std::byte kPoisonByte{0xDD};
 
+// Every byte equals `value` when the first does and each equals its successor.
 bool AllEqual(const std::byte* p, size_t n, std::byte value) {
-    return std::all_of(p, p + n, [value](std::byte b) { return b == value; });
+    return n == 0 || (p[0] == value && std::memcmp(p, p + 1, n - 1) == 0);
 }
 
 } // namespace

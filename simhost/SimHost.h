@@ -76,7 +76,8 @@ public:
 
     // The stored entries of one measure of one staff in one layer index (empty when none).
     const std::vector<EntryRecord>& Entries(int16_t instrument, int16_t measure, int16_t layer) const;
-    // Replaces them; entries numbered 0 get fresh numbers. Answers nothing.
+    // Replaces them; entries numbered 0 get fresh numbers, and the counter moves past any
+    // higher number stored, so that no number is given twice. Answers nothing.
     void SetEntries(int16_t instrument, int16_t measure, int16_t layer, std::vector<EntryRecord> entries);
     // Appends one entry (numbered afresh when its entryNumber is 0); answers its number.
     uint32_t AddEntry(int16_t instrument, int16_t measure, int16_t layer, EntryRecord entry);
@@ -155,10 +156,12 @@ public:
     // so that a later use of one is recorded as such.
     size_t LiveFrameCount() const;
     // Misuse seen so far: double frees, use of freed frames, unknown frames, overwritten
-    // guard bytes, frames still lent when CheckNoLiveFrames ran. Empty when all is well.
+    // guard bytes, counts or array pointers the host did not set, headers that no longer echo
+    // their load, entry numbers saved in the wrong cell, frames still lent when
+    // CheckNoLiveFrames ran. Empty when all is well.
     const std::vector<std::string>& Problems() const { return problems_; }
-    // Records a problem for every frame still lent (and checks its guards); answers whether
-    // there were none.
+    // Records a problem for every frame still lent (and checks its guards) and for every freed
+    // frame or replaced entry array written to since; answers whether no frame was lent.
     bool CheckNoLiveFrames();
 
     // Message boxes shown since the last Reset.
@@ -173,7 +176,23 @@ public:
     size_t FrameBytesNow() const;
     size_t FrameBytesPeak() const;
 
-    // Used by the FX_ exports. Each answers as the FX_ function of the same name.
+    // Used by the FX_ exports. Each answers as the FX_ function of the same name, counts as a
+    // call and is subject to the injected faults. Where the host's behaviour is open:
+    // - LoadTGF: a separate copy per call; a measure without entries gives entryCount 0 with
+    //   non-null, empty arrays (a write into them hits a guard). Tuplet placements are built
+    //   from the stored tuplet details of each entry, sequence 0, 1, 2 ... while present. The
+    //   flag argument is ignored.
+    // - SaveTGF: stores the entries of a sound frame in the cell it was loaded from and numbers
+    //   the unnumbered ones in the store only: the frame keeps its zeros, so the module reloads
+    //   it to see them. A number that is not the cell's own (a duplicate, another cell's, one
+    //   never given out) is recorded as a problem and replaced. Tuplet placements are not saved
+    //   (the details are the record). Articulation and tuplet details of entries gone from the
+    //   cell are deleted. saveInhibit is the module's business and is not looked at.
+    // - FreeTGF: null is a no-op answering 0.
+    // - InsertEXENTRY / DeleteEXENTRY: always a new array; a bad index or count answers 0 and
+    //   changes nothing. Placements of moved entries move with them, those of deleted entries
+    //   go.
+    // - CreateEData with sequence 0xFFFF: one past the highest sequence of that number.
     TgfFrame* LoadTGF(int16_t slotList, int16_t slot, int16_t measure, int16_t layer, int16_t flag);
     int16_t SaveTGF(TgfFrame* frame);
     int16_t FreeTGF(TgfFrame* frame);

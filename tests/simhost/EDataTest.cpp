@@ -75,12 +75,11 @@ TEST_F(EDataTest, DeleteAndBadArguments) {
     EXPECT_EQ(Load(2, 0), 0xDEADu);
 
     uint32_t size = 4;
-    EXPECT_EQ(FX_LoadEData(kTag, nullptr, &size, &size, V), 0);
-    EXPECT_EQ(FX_SaveEData(kTag, nullptr, &size, 4, V), 0);
+    EXPECT_EQ(FX_LoadEData(kTag, nullptr, &size, &size, V) + FX_SaveEData(kTag, nullptr, &size, 4, V) +
+                  FX_CreateEData(kTag, nullptr, &size, 4, V) + FX_DeleteEData(kTag, nullptr, V) +
+                  FX_NextEData(kTag, nullptr, nullptr, nullptr, V),
+              0);
     EXPECT_EQ(FX_SaveEData(kTag, &key, nullptr, 4, V), 0);
-    EXPECT_EQ(FX_CreateEData(kTag, nullptr, &size, 4, V), 0);
-    EXPECT_EQ(FX_DeleteEData(kTag, nullptr, V), 0);
-    EXPECT_EQ(FX_NextEData(kTag, nullptr, nullptr, nullptr, V), 0);
     EXPECT_EQ(FX_LoadEData(kTag, &key, &size, nullptr, V), 0);
 
     host.SetCurrentDocument(0); // no document: no store
