@@ -60,6 +60,13 @@ bool MeasureWalker::Next(WalkStep& step) {
         step.chord = static_cast<bool>(node.child("chord"));
         step.duration = step.grace ? Rational(0) : Duration(node, true);
         ReadStaffAndVoice(node, step);
+        // Some exporters leave <voice> and <staff> off the later notes of a chord.
+        if (step.chord && haveNote_) {
+            if (!node.child("voice")) step.voice = lastVoice_;
+            if (!node.child("staff")) step.staff = lastStaff_;
+        }
+        lastVoice_ = step.voice;
+        lastStaff_ = step.staff;
         if (step.chord && haveNote_) {
             step.start = lastNoteStart_;
         } else {

@@ -52,6 +52,8 @@ private:
     Rational furthest_;
     Rational lastNoteStart_;
     bool haveNote_ = false;
+    std::string lastVoice_;
+    int lastStaff_ = 1;
     std::string where_;
 };
 

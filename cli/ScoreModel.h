@@ -9,6 +9,7 @@
 #include <pugixml.hpp>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,8 @@ struct Measure {
     Rational divisionsAtStart;  // divisions per quarter in force when the measure begins
     Rational divisionsAtEnd;
     std::vector<VoiceMeasure> voices;
+    // How far each voice (staff, voice) gets, its <forward>s included.
+    std::map<std::pair<int, std::string>, Rational> voiceReach;
 
     const VoiceMeasure* Find(int staff, const std::string& voice) const {
         for (const VoiceMeasure& v : voices)

@@ -207,6 +207,10 @@ private:
                     part_.staffCount = std::max(part_.staffCount, static_cast<int>(*n));
                 }
             }
+            if (step.type == StepType::Forward || step.type == StepType::Note) {
+                Rational& reach = measure.voiceReach[{step.staff, step.voice}];
+                reach = std::max(reach, step.type == StepType::Note ? step.start + step.duration : walker.Cursor());
+            }
             if (step.type != StepType::Note) continue;
             ReadNote(measure, step, chord, walker.Divisions(), where);
         }

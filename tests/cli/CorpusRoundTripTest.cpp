@@ -3,6 +3,8 @@
 #include "CliTestSupport.h"
 #include "VoiceDigest.h"
 
+#include "cli/HostMapping.h"
+#include "cli/LayerWriter.h"
 #include "cli/ScoreReader.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +26,38 @@ TEST_P(CorpusRoundTrip, ToolRoundTripKeepsTheMusicAndValidates) {
     ReadScore(out.string(), written);
     VoiceDigest before = DigestOf(original), after = DigestOf(written);
     EXPECT_EQ(before, after) << DescribeDifferences(before, after);
+}
+
+// Every voice of every measure goes into the host and is written back from it: the strongest
+// test of the mapping both ways, on real scores.
+TEST_P(CorpusRoundTrip, EveryVoiceRewrittenFromTheHostKeepsTheMusicAndValidates) {
+    Score score;
+    ReadScore(GetParam().string(), score);
+    VoiceDigest before = DigestWithTiesCompleted(score);
+
+    simhost::Host& host = simhost::Host::Instance();
+    host.Reset();
+    simhost::Document& document = host.AddDocument(1);
+    HostMapping mapping = LoadIntoHost(score, document);
+    std::vector<RebuiltLayer> layers;
+    for (const HostStaff& staff : mapping.staves)
+        for (int16_t layer = 0; layer < 4; ++layer)
+            layers.push_back({staff.slot, layer, 0, score.MeasureCount() - 1});
+    WriteRebuiltLayers(score, mapping, document, layers);
+
+    ScratchDir dir;
+    std::filesystem::path out = dir / "rewritten.musicxml";
+    SaveScoreFile(score.file, out.string(), ScoreFormat::Uncompressed);
+    EXPECT_EQ(SchemaProblems(out), "");
+    Score written;
+    ReadScore(out.string(), written);
+    VoiceDigest after = DigestWithTiesCompleted(written);
+    EXPECT_EQ(before, after) << DescribeDifferences(before, after);
+    for (const Part& part : written.parts)
+        for (const Measure& m : part.measures)
+            for (const auto& [voice, reach] : m.voiceReach)
+                EXPECT_EQ(reach, m.length) << part.id << " measure " << m.number << " staff " << voice.first
+                                           << " voice " << voice.second;
 }
 
 std::string TestName(const ::testing::TestParamInfo<std::filesystem::path>& info) {

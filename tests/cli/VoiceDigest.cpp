@@ -36,18 +36,60 @@ std::vector<std::string> DigestOf(const VoiceMeasure& voice) {
     return lines;
 }
 
-VoiceDigest DigestOf(const Score& score) {
+namespace {
+
+// The voice's events with tie stops completed from the entry before, the previous measure's
+// last entry of the same voice included.
+VoiceMeasure WithTiesCompleted(const VoiceMeasure& voice, const Event*& previous) {
+    VoiceMeasure out = voice;
+    for (Event& e : out.events) {
+        if (e.kind == EventKind::Gap) {
+            previous = nullptr;
+            continue;
+        }
+        if (previous != nullptr && e.kind == EventKind::Note)
+            for (const NoteHead& before : previous->notes)
+                for (NoteHead& head : e.notes)
+                    if (before.tieStart && head.pitch == before.pitch) head.tieStop = true;
+        previous = &e;
+    }
+    return out;
+}
+
+VoiceDigest Digest(const Score& score, bool completeTies) {
     VoiceDigest digest;
-    for (const Part& part : score.parts)
-        for (size_t m = 0; m < part.measures.size(); ++m)
-            for (const VoiceMeasure& v : part.measures[m].voices) {
-                std::vector<std::string> lines = DigestOf(v);
+    for (const Part& part : score.parts) {
+        std::map<std::pair<int, std::string>, VoiceMeasure> lastOfVoice;
+        for (size_t m = 0; m < part.measures.size(); ++m) {
+            std::map<std::pair<int, std::string>, VoiceMeasure> thisMeasure;
+            for (const VoiceMeasure& original : part.measures[m].voices) {
+                std::pair<int, std::string> key{original.staff, original.voice};
+                const VoiceMeasure* v = &original;
+                if (completeTies) {
+                    const Event* previous = nullptr;
+                    auto before = lastOfVoice.find(key);
+                    if (before != lastOfVoice.end() && !before->second.events.empty()) previous = &before->second.events.back();
+                    thisMeasure[key] = WithTiesCompleted(original, previous);
+                    v = &thisMeasure[key];
+                }
+                std::vector<std::string> lines = DigestOf(*v);
                 if (lines.empty()) continue;
-                digest[part.id + " staff " + std::to_string(v.staff) + " voice " + v.voice + " measure #" +
+                digest[part.id + " staff " + std::to_string(v->staff) + " voice " + v->voice + " measure #" +
                        std::to_string(m)] = std::move(lines);
             }
+            for (auto& [key, v] : thisMeasure) lastOfVoice[key] = std::move(v);
+            // A voice absent from a measure ends no tie in the next one.
+            for (auto it = lastOfVoice.begin(); it != lastOfVoice.end();)
+                it = (completeTies && !thisMeasure.count(it->first)) ? lastOfVoice.erase(it) : std::next(it);
+        }
+    }
     return digest;
 }
+
+} // namespace
+
+VoiceDigest DigestOf(const Score& score) { return Digest(score, false); }
+VoiceDigest DigestWithTiesCompleted(const Score& score) { return Digest(score, true); }
 
 std::string DescribeDifferences(const VoiceDigest& expected, const VoiceDigest& actual, size_t limit) {
     std::ostringstream out;

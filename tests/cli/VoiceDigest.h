@@ -16,6 +16,10 @@ using VoiceDigest = std::map<std::string, std::vector<std::string>>;
 
 VoiceDigest DigestOf(const Score& score);
 
+// As above, but with every tie that a note's previous entry starts on its pitch counted as
+// ending there, notated or not: the tool writes such ties out in full.
+VoiceDigest DigestWithTiesCompleted(const Score& score);
+
 // One line per event of one voice in one measure.
 std::vector<std::string> DigestOf(const VoiceMeasure& voice);
 
