@@ -4,6 +4,7 @@
 #include "cli/MeasureRewriter.h"
 
 #include <algorithm>
+#include <set>
 
 namespace beatclone::cli {
 namespace {
@@ -29,6 +30,7 @@ std::vector<std::map<std::string, int>> WriteRebuiltLayers(Score& score, const H
                                                            const simhost::Document& document,
                                                            const std::vector<RebuiltLayer>& layers) {
     std::vector<std::map<std::string, int>> dropped(layers.size());
+    std::vector<std::set<int>> openSlurs(layers.size());
     // (part, measure) -> the voices rebuilt there.
     std::map<std::pair<size_t, size_t>, std::vector<Work>> byMeasure;
     for (size_t i = 0; i < layers.size(); ++i) {
@@ -48,8 +50,14 @@ std::vector<std::map<std::string, int>> WriteRebuiltLayers(Score& score, const H
         std::vector<RebuiltVoice> voices;
         for (Work& w : work) voices.push_back(std::move(w.voice));
         RewriteResult result = RewriteMeasure(part, measure, voices);
-        for (size_t i = 0; i < work.size(); ++i)
-            for (const auto& [kind, count] : result.dropped[i]) dropped[work[i].layerIndex][kind] += count;
+        for (size_t i = 0; i < work.size(); ++i) {
+            size_t layer = work[i].layerIndex;
+            for (const auto& [kind, count] : result.dropped[i]) dropped[layer][kind] += count;
+            for (auto [starts, number] : result.slurEnds[i]) {
+                if (starts) openSlurs[layer].insert(number);
+                if (starts || openSlurs[layer].erase(number) == 0) ++dropped[layer]["slur"];
+            }
+        }
         if (result.divisionsChanged && where.second + 1 < part.measures.size())
             EnsureDivisionsAtStart(part.measures[where.second + 1].node, result.divisionsForNext);
     }

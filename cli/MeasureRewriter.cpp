@@ -25,7 +25,6 @@ struct Kept {
 };
 
 const char* DroppedKind(std::string_view name) {
-    if (name == "slur") return "slur";
     if (name == "dynamics") return "dynamics";
     if (name == "ornaments") return "ornament";
     if (name == "technical") return "technical mark";
@@ -38,15 +37,20 @@ const char* DroppedKind(std::string_view name) {
     return nullptr;
 }
 
-void CollectDropped(pugi::xml_node note, std::map<std::string, int>& dropped) {
+void CollectDropped(pugi::xml_node note, std::map<std::string, int>& dropped,
+                    std::vector<std::pair<bool, int>>& slurEnds) {
     for (pugi::xml_node child : note.children()) {
         std::string_view name = child.name();
         if (name == "lyric") ++dropped["lyric"];
         if (name == "notehead") ++dropped["notehead"];
         if (name == "play") ++dropped["playback setting"];
         if (name != "notations") continue;
-        for (pugi::xml_node n : child.children())
+        for (pugi::xml_node n : child.children()) {
             if (const char* kind = DroppedKind(n.name())) ++dropped[kind];
+            std::string_view type = n.attribute("type").as_string();
+            if (std::strcmp(n.name(), "slur") == 0 && (type == "start" || type == "stop"))
+                slurEnds.push_back({type == "start", n.attribute("number").as_int(1)});
+        }
     }
 }
 
@@ -175,6 +179,7 @@ void EnsureDivisionsAtStart(pugi::xml_node measure, Rational divisions) {
 RewriteResult RewriteMeasure(const Part& part, const Measure& measure, const std::vector<RebuiltVoice>& voices) {
     RewriteResult result;
     result.dropped.resize(voices.size());
+    result.slurEnds.resize(voices.size());
     auto rebuiltIndex = [&](int staff, const std::string& voice) -> int {
         for (size_t i = 0; i < voices.size(); ++i)
             if (voices[i].staff == staff && voices[i].voice == voice) return static_cast<int>(i);
@@ -199,7 +204,8 @@ RewriteResult RewriteMeasure(const Part& part, const Measure& measure, const std
             if (!step.chord) chordLeaderKept = index < 0;
             if (index >= 0) {
                 removed.push_back(step.node);
-                CollectDropped(step.node, result.dropped[static_cast<size_t>(index)]);
+                CollectDropped(step.node, result.dropped[static_cast<size_t>(index)],
+                               result.slurEnds[static_cast<size_t>(index)]);
                 continue;
             }
             if (step.chord && chordLeaderKept) {

@@ -23,6 +23,9 @@ struct RewriteResult {
     // What sat on the removed notes and cannot travel with the new ones, by kind ("lyric",
     // "slur", ...), counted per rebuilt voice in the order given.
     std::vector<std::map<std::string, int>> dropped;
+    // The slur ends on the removed notes, per rebuilt voice, in order: (starts?, number). A
+    // slur is counted once whether one end or both sat on rebuilt notes.
+    std::vector<std::vector<std::pair<bool, int>>> slurEnds;
     // Set when the measure's divisions had to be multiplied to hold the new rhythm: the
     // divisions the next measure must start with again.
     bool divisionsChanged = false;
