@@ -262,12 +262,15 @@ int16_t Host::SaveTGF(TgfFrame* frame) {
 
 int16_t Host::FreeTGF(TgfFrame* frame) {
     CallTimer timer(timing_, nanosInHost_);
-    if (Admit(Function::FreeTGF) != Verdict::Go) return 0;
+    const Verdict verdict = Admit(Function::FreeTGF);
+    if (verdict == Verdict::Missing) return 0;
     LentFrame* lent = books_->Find(frame, FunctionName(Function::FreeTGF), true);
     if (lent == nullptr) return 0;
     books_->Sound(*lent, FunctionName(Function::FreeTGF)); // records damage; the frame goes back all the same
+    // A failing free still takes the frame back: the module has given it, and nothing it could
+    // do would make a leak report fair.
     books_->Release(*lent);
-    return 1;
+    return verdict == Verdict::Go ? 1 : 0;
 }
 
 int16_t Host::InsertEXENTRY(TgfFrame* frame, int16_t index, int16_t count) {

@@ -139,11 +139,14 @@ public:
     // The function answers as if the host lacked it: no effect, 0 (null for LoadTGF, 4 for
     // GetMaxLayers).
     void SetMissing(Function f, bool missing);
-    // The function answers 0 (null for LoadTGF) without effect.
+    // The function answers 0 (null for LoadTGF) without effect; except that a failing
+    // FreeTGF still takes the frame back, so that fault sweeps see no leak the module could
+    // not have avoided.
     void SetFailing(Function f, bool failing);
     // FX_LoadTGF answers null for this measure of this slot in every layer (slot 0: every slot).
     void FailLoadAt(int16_t slot, int16_t measure);
-    // The nth host call from now (1 = the next one) fails as above; 0 switches this off.
+    // The nth host call from now (1 = the next one) fails as SetFailing does; 0 switches this
+    // off.
     void FailNthCall(uint64_t n);
     // The function whose call FailNthCall made fail; Function::Count until that happened.
     Function NthCallFailure() const { return nthFailure_; }
@@ -188,7 +191,7 @@ public:
     //   never given out) is recorded as a problem and replaced. Tuplet placements are not saved
     //   (the details are the record). Articulation and tuplet details of entries gone from the
     //   cell are deleted. saveInhibit is the module's business and is not looked at.
-    // - FreeTGF: null is a no-op answering 0.
+    // - FreeTGF: null is a no-op answering 0; a failing one still takes the frame back.
     // - InsertEXENTRY / DeleteEXENTRY: always a new array; a bad index or count answers 0 and
     //   changes nothing. Placements of moved entries move with them, those of deleted entries
     //   go.

@@ -34,6 +34,15 @@ TEST_F(FaultTest, MissingAndFailingFunctionsAnswerZeroWithoutEffect) {
     EXPECT_EQ(region.startSlot, 42);
 }
 
+TEST_F(FaultTest, AFailingFreeStillTakesTheFrameBack) {
+    TgfFrame* frame = FX_LoadTGF(0, 1, 1, 0, 0, V);
+    host.FailNthCall(1);
+    EXPECT_EQ(FX_FreeTGF(frame, V), 0);
+    EXPECT_TRUE(host.CheckNoLiveFrames());
+    EXPECT_EQ(FX_FreeTGF(frame, V), 0);
+    EXPECT_EQ(host.Problems().size(), 1u); // freed twice
+}
+
 TEST_F(FaultTest, LoadsFailAtChosenMeasures) {
     host.FailLoadAt(2, 3);
     host.FailLoadAt(0, 4);
