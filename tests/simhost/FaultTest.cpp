@@ -1,4 +1,4 @@
-// Injected faults and call counts.
+// Injected faults, call counts and time spent in the host.
 #include "SimHostFixture.h"
 
 namespace simhost_test {
@@ -70,6 +70,14 @@ TEST_F(FaultTest, TheNthCallFromNowFailsOnceWhateverItIsAndCallsAreCounted) {
     EXPECT_EQ(FX_GetMaxLayers(V), 0);
     host.FailNthCall(0);
     EXPECT_EQ(FX_GetMaxLayers(V), 4);
+}
+
+TEST_F(FaultTest, TimeInTheHostIsTakenOnlyWhenAsked) {
+    FX_FreeTGF(FX_LoadTGF(0, 1, 1, 0, 0, V), V);
+    EXPECT_EQ(host.NanosecondsInHost(), 0u);
+    host.SetTiming(true);
+    FX_FreeTGF(FX_LoadTGF(0, 1, 1, 0, 0, V), V);
+    EXPECT_GT(host.NanosecondsInHost(), 0u);
 }
 
 } // namespace
