@@ -38,17 +38,24 @@ protected:
 
 using Articulation = std::pair<uint16_t, int16_t>;
 
-TEST_F(EntryDetailCopyTest, ArticulationsKeepTheirSequenceNumbersOnAnEmptyEntry) {
-    for (uint16_t s = 0; s < 3; ++s) PutArticulation(50, s, static_cast<uint16_t>(s + 1), static_cast<int16_t>(s));
+TEST_F(EntryDetailCopyTest, ArticulationsKeepTheirSequenceNumbersUpToTheFirstGap) {
+    for (uint16_t s = 0; s < 3; ++s) PutArticulation(50, s, 4, static_cast<int16_t>(s));
+    PutArticulation(50, 4, 9); // beyond the gap
     LooseEntry source(50, ArticulationFlag), target(60);
 
+    // Equal articulations of the source are all taken: only what the entry had counts.
     EXPECT_EQ(target.entry.CopyArticulationsFrom(&source.entry), 3);
     for (uint16_t s = 0; s < 3; ++s) {
-        const Articulation expected{static_cast<uint16_t>(s + 1), static_cast<int16_t>(s)};
-        EXPECT_EQ(ArticulationAt(60, s), expected);
-        EXPECT_EQ(ArticulationAt(50, s), expected) << "the source keeps its own";
+        EXPECT_EQ(ArticulationAt(60, s), (Articulation{4, static_cast<int16_t>(s)}));
+        EXPECT_EQ(ArticulationAt(50, s), (Articulation{4, static_cast<int16_t>(s)})) << "the source keeps its own";
     }
+    EXPECT_EQ(StoredFor(simhost::kArticulationTag, 60), 3u);
     EXPECT_NE(target.record.entryFlags & ArticulationFlag, 0u);
+
+    // A flag without records brings nothing and sets nothing.
+    LooseEntry flaggedOnly(52, ArticulationFlag), other(62);
+    EXPECT_EQ(other.entry.CopyArticulationsFrom(&flaggedOnly.entry), 0);
+    EXPECT_EQ(other.record.entryFlags & ArticulationFlag, 0u);
 }
 
 TEST_F(EntryDetailCopyTest, ArticulationsAlreadyPresentAreSkippedAndTheRestShifted) {
@@ -62,57 +69,29 @@ TEST_F(EntryDetailCopyTest, ArticulationsAlreadyPresentAreSkippedAndTheRestShift
     EXPECT_EQ(ArticulationAt(60, 1), (Articulation{0, 0})) << "nothing under the source's own number";
     EXPECT_EQ(ArticulationAt(60, 2), (Articulation{9, 1})) << "1 shifted past the 1 present";
     EXPECT_NE(target.record.entryFlags & ArticulationFlag, 0u);
-
-    // Two equal articulations of the source are both taken: only what the entry had counts.
-    PutArticulation(51, 0, 4);
-    PutArticulation(51, 1, 4);
-    LooseEntry twice(51), fresh(61);
-    EXPECT_EQ(fresh.entry.CopyArticulationsFrom(&twice.entry), 2);
-    EXPECT_EQ(StoredFor(simhost::kArticulationTag, 61), 2u);
 }
 
-TEST_F(EntryDetailCopyTest, ArticulationsBeyondAGapOrWithoutRecordsAreNotCopied) {
-    PutArticulation(50, 0, 1);
-    PutArticulation(50, 2, 3);
-    LooseEntry source(50, ArticulationFlag), flaggedOnly(52, ArticulationFlag);
-    LooseEntry target(60), other(62);
-
-    EXPECT_EQ(target.entry.CopyArticulationsFrom(&source.entry), 1);
-    EXPECT_EQ(StoredFor(simhost::kArticulationTag, 60), 1u);
-    EXPECT_EQ(other.entry.CopyArticulationsFrom(&flaggedOnly.entry), 0);
-    EXPECT_EQ(other.record.entryFlags & ArticulationFlag, 0u);
-}
-
-TEST_F(EntryDetailCopyTest, DestinationNumberedZeroTakesNothing) {
-    PutArticulation(50, 0, 1);
-    LooseEntry source(50, ArticulationFlag), target(0);
-    const size_t records = doc->EData().size();
-
-    EXPECT_EQ(target.entry.CopyArticulationsFrom(&source.entry), 0);
-    FCArticulations preloaded(&source.entry);
-    ASSERT_EQ(preloaded.LoadAll(), 1);
-    EXPECT_EQ(target.entry.CopyArticulationsFrom(preloaded), 0);
-    EXPECT_EQ(Read(preloaded.GetArticulationAt(0)->GetKey().number), 50u) << "not rekeyed";
-
-    EXPECT_EQ(Calls(Function::LoadEData), 2u) << "only the preload reached the host";
-    EXPECT_EQ(Calls(Function::SaveEData), 0u);
-    EXPECT_EQ(doc->EData().size(), records);
-    EXPECT_EQ(target.record.entryFlags & ArticulationFlag, 0u);
-}
-
-TEST_F(EntryDetailCopyTest, PreloadedArticulationsTravelEvenAfterTheSourceChanged) {
+TEST_F(EntryDetailCopyTest, PreloadedArticulationsAndUnnumberedDestinations) {
     PutArticulation(50, 0, 2);
     PutArticulation(50, 1, 5);
-    LooseEntry source(50, ArticulationFlag), target(60);
+    LooseEntry source(50, ArticulationFlag), target(60), unnumbered(0);
     FCArticulations preloaded(&source.entry);
     ASSERT_EQ(preloaded.LoadAll(), 2);
-    // A save written over the source position removes its details before they are copied.
-    doc->EData().clear();
+    const uint64_t loads = Calls(Function::LoadEData);
 
+    // An entry numbered 0 takes nothing and asks the host nothing.
+    EXPECT_EQ(unnumbered.entry.CopyArticulationsFrom(&source.entry), 0);
+    EXPECT_EQ(unnumbered.entry.CopyArticulationsFrom(preloaded), 0);
+    EXPECT_EQ(Read(preloaded.GetArticulationAt(0)->GetKey().number), 50u) << "not rekeyed";
+    EXPECT_EQ(Calls(Function::LoadEData), loads);
+    EXPECT_EQ(Calls(Function::SaveEData), 0u);
+    EXPECT_EQ(unnumbered.record.entryFlags & ArticulationFlag, 0u);
+
+    // Preloaded articulations travel even after a save over the source position removed
+    // the source's own records.
+    doc->EData().clear();
     EXPECT_EQ(target.entry.CopyArticulationsFrom(preloaded), 2);
-    EXPECT_EQ(ArticulationAt(60, 0).first, 2);
     EXPECT_EQ(ArticulationAt(60, 1).first, 5);
-    EXPECT_EQ(Read(preloaded.GetArticulationAt(1)->GetKey().number), 60u);
     EXPECT_EQ(preloaded.GetArticulationAt(1)->GetEntry(), &target.entry);
 }
 
@@ -159,10 +138,11 @@ protected:
         for (size_t i = 1; i < bytes->size(); ++i) EXPECT_EQ((*bytes)[i], static_cast<uint8_t>((*bytes)[0] + i));
         return (*bytes)[0];
     }
-    std::vector<EntryRecord> Rebuilt(uint32_t firstNumber, int count, uint32_t flags = 0) {
-        std::vector<EntryRecord> entries;
-        for (int i = 0; i < count; ++i) entries.push_back(Numbered(firstNumber + static_cast<uint32_t>(i), flags));
-        return entries;
+    // One measure of `count` entries numbered from `firstNumber`.
+    std::vector<MemoryMeasure> Rebuilt(uint32_t firstNumber, int count, uint32_t flags = 0) {
+        std::vector<MemoryMeasure> measures(1);
+        for (int i = 0; i < count; ++i) measures[0].entries.push_back(Numbered(firstNumber + static_cast<uint32_t>(i), flags));
+        return measures;
     }
 };
 
@@ -211,28 +191,23 @@ TEST_F(TupletCopyTest, PlacementsOutsideTheFrameAreIgnored) {
     EXPECT_EQ(rebuilt.Record(2).entryFlags & TupletFlag, 0u);
 }
 
-TEST_F(TupletCopyTest, DifferentEntryCountsWriteNothing) {
-    MemoryLayer source({{{Numbered(10, TupletFlag), Numbered(11)}, {Placement(0, 0, 10)}}});
-    MemoryLayer rebuilt(Rebuilt(20, 3));
-    EXPECT_FALSE(rebuilt.Layer().CopyTupletsFrom(source.Layer()));
-    EXPECT_EQ(Calls(Function::SaveEData), 0u);
-    EXPECT_EQ(rebuilt.Record(0).entryFlags & TupletFlag, 0u);
-}
-
-TEST_F(TupletCopyTest, UnnumberedDestinationAndRefusedSaves) {
+TEST_F(TupletCopyTest, UnnumberedDestinationsRefusedSavesAndDifferentCounts) {
     MemoryLayer source({{{Numbered(10, TupletFlag), Numbered(11, TupletFlag)}, {Placement(0, 0, 10), Placement(1, 0, 30)}}});
-    std::vector<EntryRecord> entries = Rebuilt(20, 2, TupletFlag);
-    entries[0].entryNumber = 0;
-    MemoryLayer rebuilt(entries);
+    std::vector<MemoryMeasure> measures = Rebuilt(20, 2, TupletFlag);
+    measures[0].entries[0].entryNumber = 0;
+    MemoryLayer rebuilt(measures);
 
-    // Details under number 0 would belong to no entry: none is written and the flag goes.
+    // Details under number 0 would belong to no entry: none is written and the flag goes. A
+    // save the host refuses still leaves the entry flagged.
     host.SetFailing(Function::SaveEData, true);
     ASSERT_TRUE(rebuilt.Layer().CopyTupletsFrom(source.Layer()));
     EXPECT_EQ(Calls(Function::SaveEData), 1u);
     EXPECT_EQ(rebuilt.Record(0).entryFlags & TupletFlag, 0u);
-    // A save the host refuses still leaves the entry flagged.
-    EXPECT_EQ(StoredFor(simhost::kTupletTag, 21), 0u);
     EXPECT_NE(rebuilt.Record(1).entryFlags & TupletFlag, 0u);
+
+    MemoryLayer longer(Rebuilt(30, 3));
+    EXPECT_FALSE(longer.Layer().CopyTupletsFrom(source.Layer()));
+    EXPECT_EQ(Calls(Function::SaveEData), 1u);
 }
 
 } // namespace
