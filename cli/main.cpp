@@ -149,8 +149,9 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        int code = app.exit(e);
-        return code == 0 ? 0 : static_cast<int>(ExitCode::Usage);
+        if (e.get_exit_code() == 0) return app.exit(e);  // --help
+        std::cerr << "beatclone: " << e.what() << " (see beatclone --help)\n";
+        return static_cast<int>(ExitCode::Usage);
     }
 
     try {

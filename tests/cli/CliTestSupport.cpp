@@ -1,5 +1,9 @@
 #include "CliTestSupport.h"
 
+#include "cli/ScoreReader.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -92,6 +96,14 @@ std::string SchemaProblems(const fs::path& file) {
     fs::path schema = CorpusDir() / "schema" / "musicxml.xsd";
     RunResult r = Run({BEATCLONE_XMLLINT, "--nonet", "--noout", "--schema", schema.string(), file.string()});
     return r.exitCode == 0 ? std::string() : r.err + r.out;
+}
+
+std::unique_ptr<Score> SavedAndReadBack(const Score& score, const fs::path& out) {
+    SaveScoreFile(score.file, out.string(), ScoreFormat::Uncompressed);
+    EXPECT_EQ(SchemaProblems(out), "") << out;
+    auto written = std::make_unique<Score>();
+    ReadScore(out.string(), *written);
+    return written;
 }
 
 RunResult RunTool(const std::vector<std::string>& args) {

@@ -2,7 +2,10 @@
 // and running the executable.
 #pragma once
 
+#include "cli/ScoreModel.h"
+
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,9 @@ std::vector<std::filesystem::path> CorpusScores();
 
 // Empty when the file validates against the MusicXML schema, else xmllint's complaint.
 std::string SchemaProblems(const std::filesystem::path& file);
+
+// Writes the score to `out` (uncompressed), expects it to validate, and reads it back.
+std::unique_ptr<Score> SavedAndReadBack(const Score& score, const std::filesystem::path& out);
 
 struct RunResult {
     int exitCode = -1;

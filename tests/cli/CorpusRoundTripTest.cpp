@@ -46,14 +46,10 @@ TEST_P(CorpusRoundTrip, EveryVoiceRewrittenFromTheHostKeepsTheMusicAndValidates)
     WriteRebuiltLayers(score, mapping, document, layers);
 
     ScratchDir dir;
-    std::filesystem::path out = dir / "rewritten.musicxml";
-    SaveScoreFile(score.file, out.string(), ScoreFormat::Uncompressed);
-    EXPECT_EQ(SchemaProblems(out), "");
-    Score written;
-    ReadScore(out.string(), written);
-    VoiceDigest after = DigestWithTiesCompleted(written);
+    std::unique_ptr<Score> written = SavedAndReadBack(score, dir / "rewritten.musicxml");
+    VoiceDigest after = DigestWithTiesCompleted(*written);
     EXPECT_EQ(before, after) << DescribeDifferences(before, after);
-    for (const Part& part : written.parts)
+    for (const Part& part : written->parts)
         for (const Measure& m : part.measures)
             for (const auto& [voice, reach] : m.voiceReach)
                 EXPECT_EQ(reach, m.length) << part.id << " measure " << m.number << " staff " << voice.first

@@ -1,0 +1,78 @@
+// Transfers on real scores: the first staff's rhythm over a few measures goes to every staff,
+// over the same measures and over the measures after them. Whatever the module rebuilds must
+// carry the source's rhythm and keep its pitches attack by attack; everything else must stay.
+#include "CliTestSupport.h"
+#include "TransferCheck.h"
+
+#include "cli/CliError.h"
+#include "cli/ScoreReader.h"
+
+#include <gtest/gtest.h>
+
+namespace beatclone::cli::test {
+namespace {
+
+struct Outcome {
+    int rebuilt = 0;
+    int refused = 0;
+};
+
+// Runs one transfer on a fresh reading of `path`; checks it; counts what happened.
+void TransferAndCheck(const std::filesystem::path& path, size_t first, size_t last, size_t destFirst, Outcome& outcome) {
+    Score score, before;
+    ReadScore(path.string(), score);
+    ReadScore(path.string(), before);
+    const Part& lead = score.parts.front();
+    std::string staves;
+    for (const Part& part : score.parts) staves += (staves.empty() ? "" : ",") + part.id;
+    std::string source = lead.id + (lead.staffCount > 1 ? "/1" : "") + ":" + lead.measures[first].number + "-" + lead.measures[last].number;
+    size_t destLast = destFirst + (last - first);
+    std::string to = staves + ":" + lead.measures[destFirst].number + "-" + lead.measures[destLast].number;
+    // Scores that print a number twice cannot be named this way; leave them out.
+    Selection s = ParseSelection(score, source), d = ParseSelection(score, to);
+    if (s.firstMeasure != first || s.lastMeasure != last || d.firstMeasure != destFirst || d.lastMeasure != destLast) return;
+    SCOPED_TRACE(source + " -> " + to);
+
+    TransferReport report;
+    try {
+        report = RunTransfer(score, {source, to, "", false});
+    } catch (const CliError& e) {
+        std::string message = e.what();
+        bool expected = message.find("didn't contain any notes in layer 1") != std::string::npos ||
+                        message.find("would not fit") != std::string::npos;
+        EXPECT_TRUE(expected) << message;
+        ++outcome.refused;
+        return;
+    }
+    ScratchDir dir;
+    std::unique_ptr<Score> after = SavedAndReadBack(score, dir / "out.musicxml");
+    EXPECT_EQ(CheckTransfer(before, *after, report, source, to), "");
+    for (const LayerOutcome& l : report.layers) outcome.rebuilt += l.result == LayerResult::Rebuilt;
+}
+
+TEST(CorpusTransfer, RebuiltLayersCarryTheSourceRhythmAndKeepTheirPitches) {
+    Outcome total;
+    for (const std::filesystem::path& path : CorpusScores()) {
+        SCOPED_TRACE(path.filename().string());
+        Score score;
+        ReadScore(path.string(), score);
+        size_t measures = score.MeasureCount();
+        size_t first = measures > 3 ? 1 : 0;
+        size_t last = std::min(measures - 1, first + 2);
+        TransferAndCheck(path, first, last, first, total);
+        size_t span = last - first + 1;
+        if (last + span < measures) TransferAndCheck(path, first, last, last + 1, total);
+        // Single measures match more often: a few of them, onto themselves and the next.
+        for (size_t m = 0; m < std::min<size_t>(measures, 4); ++m) {
+            TransferAndCheck(path, m, m, m, total);
+            if (m + 1 < measures) TransferAndCheck(path, m, m, m + 1, total);
+        }
+    }
+    // The corpus must exercise the transfer, not only its refusals.
+    EXPECT_GE(total.rebuilt, 50);
+    RecordProperty("rebuilt", total.rebuilt);
+    RecordProperty("refused", total.refused);
+}
+
+} // namespace
+} // namespace beatclone::cli::test

@@ -1,0 +1,156 @@
+// Transfers through the module on small scores made for the purpose and on the built-in
+// example: what is rebuilt, what is left alone, and what the user is told.
+#include "CliTestSupport.h"
+#include "ScoreText.h"
+#include "TransferCheck.h"
+#include "VoiceDigest.h"
+
+#include "cli/CliError.h"
+#include "cli/ScoreReader.h"
+
+#include <gtest/gtest.h>
+
+namespace beatclone::cli::test {
+namespace {
+
+class Transfer : public ::testing::Test {
+protected:
+    // Loads the score text into `score` (and a second copy as it was).
+    void Load(const std::string& xml) {
+        WriteText(dir_ / "in.musicxml", xml);
+        score_ = std::make_unique<Score>();
+        before_ = std::make_unique<Score>();
+        ReadScore((dir_ / "in.musicxml").string(), *score_);
+        ReadScore((dir_ / "in.musicxml").string(), *before_);
+    }
+
+    // Runs the transfer, writes the result and reads it back into `after_`.
+    TransferReport Run(const std::string& source, const std::string& to) {
+        TransferReport report = RunTransfer(*score_, {source, to, "", false});
+        after_ = SavedAndReadBack(*score_, dir_ / "out.musicxml");
+        EXPECT_EQ(CheckTransfer(*before_, *after_, report, source, to), "");
+        for (const Part& part : after_->parts)
+            for (size_t m = 0; m < part.measures.size(); ++m)
+                for (const auto& [voice, reach] : part.measures[m].voiceReach)
+                    EXPECT_LE(reach, part.measures[m].length) << part.id << " measure #" << m;
+        return report;
+    }
+
+    static const LayerOutcome& Layer(const TransferReport& report, const std::string& staff, int layer) {
+        for (const LayerOutcome& l : report.layers)
+            if (l.staff == staff && l.layer == layer) return l;
+        throw std::runtime_error("no row for " + staff);
+    }
+
+    // The refusal's exit code and message.
+    std::pair<ExitCode, std::string> Refusal(const std::string& source, const std::string& to) {
+        try {
+            RunTransfer(*score_, {source, to, "", false});
+        } catch (const CliError& e) {
+            return {e.Code(), e.what()};
+        }
+        return {ExitCode::Ok, ""};
+    }
+
+    ScratchDir dir_;
+    std::unique_ptr<Score> score_, before_, after_;
+};
+
+TEST_F(Transfer, BrassExampleRebuildsMatchingLayersAndReportsDroppedSlur) {
+    Load(ReadText(std::filesystem::path(BEATCLONE_EXAMPLES_DIR) / "brass.musicxml"));
+    TransferReport report = Run("Trumpet 1:1-4", "Trumpet 2,Horn,Trombone:1-4");
+    EXPECT_EQ(report.sourceAttacks, 13);
+    EXPECT_EQ(Layer(report, "Trumpet 2", 1).result, LayerResult::Rebuilt);
+    EXPECT_EQ(Layer(report, "Trumpet 2", 1).dropped, (std::map<std::string, int>{{"slur", 1}}));
+    EXPECT_EQ(Layer(report, "Horn", 1).result, LayerResult::Rebuilt);
+    EXPECT_EQ(Layer(report, "Trombone", 1).result, LayerResult::Rebuilt);
+    EXPECT_EQ(Layer(report, "Trombone", 2).result, LayerResult::CountDiffers);
+    EXPECT_EQ(Layer(report, "Trombone", 2).attacks, 4);
+}
+
+TEST_F(Transfer, DestinationBeforeTheSourceOnTheSameStaffGetsTheWholeRhythm) {
+    // Measures 3-4 and 1-2 both hold 7 attacks.
+    Load(ScoreXml({OneVoicePart("P1", "Flute", {"C5:q D5:q E5:q F5:q", "G5:q A5:q B5:h", "C5:e D5:e E5:q~ E5:h",
+                                                "B4:q3 C5:q3 D5:q3 E5:h"})}));
+    TransferReport report = Run("Flute:3-4", "Flute:1-2");
+    EXPECT_EQ(report.sourceAttacks, 7);
+    EXPECT_EQ(Layer(report, "Flute", 1).result, LayerResult::Rebuilt);
+}
+
+TEST_F(Transfer, OverlappingDestinationOnTheSourceStaffUsesTheRhythmAsItWas) {
+    PartText flute = OneVoicePart("P1", "Flute", {"C5:h D5:h", "E5:q F5:q G5:h", "A5:h B5:h", "C6:w"});
+    flute.measures[0].voices.push_back({1, 2, "C4:q D4:q E4:q F4:q"});
+    flute.measures[1].voices.push_back({1, 2, "C4:w"});
+    Load(ScoreXml({flute}));
+    // Layer 2 over measures 1-2 has 5 attacks like layer 1's source; layer 1 is the source.
+    TransferReport report = Run("Flute:1-2", "Flute:1-2");
+    EXPECT_EQ(Layer(report, "Flute", 1).result, LayerResult::SameAsSource);
+    EXPECT_EQ(Layer(report, "Flute", 2).result, LayerResult::Rebuilt);
+}
+
+TEST_F(Transfer, TripletsIntoAPartWithCoarseDivisionsRaiseThemForThatMeasureOnly) {
+    PartText source = OneVoicePart("P1", "Violin", {"C5:q3 D5:q3 E5:q3 F5:h", "G5:w"});
+    PartText coarse = OneVoicePart("P2", "Cello", {"C3:q D3:q E3:q F3:q", "G3:w"});
+    coarse.divisions = 1;
+    Load(ScoreXml({source, coarse}));
+    TransferReport report = Run("Violin:1", "Cello:1");
+    EXPECT_EQ(Layer(report, "Cello", 1).result, LayerResult::Rebuilt);
+}
+
+TEST_F(Transfer, RestsTiesGraceNotesAndChordsTravelAsTheModuleCarriesThem) {
+    Load(ScoreXml({OneVoicePart("P1", "Oboe", {"g:D5:e C5:q~ C5:e r:e E5:q:acc F5:q", "G5:h:ferm r:h"}),
+                   OneVoicePart("P2", "Clarinet", {"C4+E4:h D4:q E4:q", "F4:q~ F4:q G4:h"})}));
+    TransferReport report = Run("Oboe:1-2", "Clarinet:1-2");
+    EXPECT_EQ(report.sourceAttacks, 5);
+    EXPECT_EQ(Layer(report, "Clarinet", 1).result, LayerResult::Rebuilt);
+}
+
+TEST_F(Transfer, LyricsAndSlursOnRebuiltNotesAreReportedAsDropped) {
+    Load(ScoreXml({OneVoicePart("P1", "Soprano", {"C5:q D5:q E5:h"}),
+                   OneVoicePart("P2", "Alto", {"A4:h:lyr:slur( G4:q:lyr F4:q:slur)"})}));
+    TransferReport report = Run("Soprano:1", "Alto:1");
+    EXPECT_EQ(Layer(report, "Alto", 1).dropped, (std::map<std::string, int>{{"lyric", 2}, {"slur", 1}}));
+}
+
+TEST_F(Transfer, StavesOfOnePartAndStavesApartAreAllReached) {
+    PartText piano{"P2", "Piano", 2, {}, 12};
+    piano.measures.push_back({{{1, 1, "E4:h G4:h"}, {2, 2, "C3:h G2:h"}}, ""});
+    Load(ScoreXml({OneVoicePart("P1", "Horn", {"C4:q. D4:e E4:h"}), piano, OneVoicePart("P3", "Tuba", {"C2:w"}),
+                   OneVoicePart("P4", "Bass", {"C2:h D2:q E2:q"})}));
+    TransferReport report = Run("Horn:1", "Piano,Bass:1");
+    EXPECT_EQ(Layer(report, "Piano/1", 1).result, LayerResult::CountDiffers);
+    EXPECT_EQ(Layer(report, "Piano/2", 1).result, LayerResult::CountDiffers);
+    EXPECT_EQ(Layer(report, "Bass", 1).result, LayerResult::Rebuilt);
+}
+
+TEST_F(Transfer, PickupMeasureIsNamedByItsNumberAndALongerRhythmDoesNotFitIt) {
+    PartText a = OneVoicePart("P1", "Flute", {"G4:q", "C5:q D5:q E5:q F5:q", "G5:q A5:q B5:q C6:q"});
+    PartText b = OneVoicePart("P2", "Oboe", {"E4:s F4:s G4:s A4:s", "A4:w", "B4:w"});
+    PartText c = OneVoicePart("P3", "Bassoon", {"C3:q", "C3:w", "D3:w"});
+    for (PartText* p : {&a, &b, &c})
+        for (int m = 0; m < 3; ++m) p->measures[static_cast<size_t>(m)].number = std::to_string(m);
+    Load(ScoreXml({a, b, c}));
+    TransferReport report = Run("Flute:0", "Bassoon:0");
+    EXPECT_EQ(Layer(report, "Bassoon", 1).result, LayerResult::Rebuilt);
+    auto [code, message] = Refusal("Flute:1", "Oboe:0");
+    EXPECT_EQ(code, ExitCode::BadSelection);
+    EXPECT_NE(message.find("would not fit"), std::string::npos) << message;
+}
+
+TEST_F(Transfer, TheModulesRefusalsReachTheUserWordForWord) {
+    Load(ScoreXml({OneVoicePart("P1", "Flute", {"C5:w", "r:w", "D5:w"}), OneVoicePart("P2", "Oboe", {"C4:w", "D4:w", "E4:w"})}));
+    auto [code, message] = Refusal("Flute:1-2", "Oboe:1");
+    EXPECT_EQ(code, ExitCode::Refused);
+    EXPECT_NE(message.find("The destination region must have the same number of measures as the source region."),
+              std::string::npos) << message;
+    std::tie(code, message) = Refusal("Flute,Oboe:1", "Oboe:2");
+    EXPECT_EQ(code, ExitCode::Refused);
+    EXPECT_NE(message.find("Only one individual staff is allowed as the selected source region."), std::string::npos)
+        << message;
+    std::tie(code, message) = Refusal("Flute:2", "Oboe:2");
+    EXPECT_EQ(code, ExitCode::Refused);
+    EXPECT_NE(message.find("Source region didn't contain any notes in layer 1."), std::string::npos) << message;
+}
+
+} // namespace
+} // namespace beatclone::cli::test
