@@ -112,10 +112,11 @@ TEST_F(Transfer, LayerLimitComesFromTheHost) {
     for (int16_t layer = 0; layer < 4; ++layer) Write(2, layer, 1, "q:E3 q:F3");
     ASSERT_EQ(SetSource(1, 1, 1), 0);
 
-    host.SetMaxLayers(0);
+    host.SetFailing(simhost::Function::GetMaxLayers, true); // the host answers 0 layers
     EXPECT_EQ(CopyTo(2, 2, 1, 1), 1);
     EXPECT_EQ(host.CallCount(simhost::Function::LoadTGF), 1u); // the source's one frame
-    EXPECT_EQ(Read(2, 3, 1, 1), "q:E3 q:F3");
+    EXPECT_EQ(Read(2, 0, 1, 1), "q:E3 q:F3");
+    host.SetFailing(simhost::Function::GetMaxLayers, false);
 
     host.SetMaxLayers(2);
     EXPECT_EQ(CopyTo(2, 2, 1, 1), 1);
