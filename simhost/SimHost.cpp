@@ -19,12 +19,18 @@ constexpr uint32_t kMaxEDataSize = 0xFFFF;
 constexpr uint16_t kPickSequence = 0xFFFF;
 
 // Adds the time spent in one host call to the books, when timing is on.
+// Also keeps the depth of host calls in progress, so that a benchmark can tell the host's
+// allocations from the module's.
+int gCallDepth = 0;
+
 class CallTimer {
 public:
     CallTimer(bool on, uint64_t& sink) : sink_(on ? &sink : nullptr) {
+        ++gCallDepth;
         if (sink_ != nullptr) start_ = std::chrono::steady_clock::now();
     }
     ~CallTimer() {
+        --gCallDepth;
         if (sink_ == nullptr) return;
         const auto spent = std::chrono::steady_clock::now() - start_;
         *sink_ += static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(spent).count());
@@ -75,6 +81,10 @@ void ShiftTuplets(TgfFrame& frame, int oldCount, int from, int dropped, int shif
 }
 
 } // namespace
+
+bool InsideHostCall() {
+    return gCallDepth > 0;
+}
 
 const char* FunctionName(Function f) {
     static const char* const kNames[kFunctionCount] = {

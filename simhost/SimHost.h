@@ -27,6 +27,9 @@ enum class Function : int {
 };
 const char* FunctionName(Function f);
 
+// Whether an FX_ function of the stand-in host is running now.
+bool InsideHostCall();
+
 // One message box the module showed.
 struct MessageBoxCall {
     void* owner;
