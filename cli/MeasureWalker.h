@@ -14,6 +14,14 @@ namespace beatclone::cli {
 
 enum class StepType { Note, Backup, Forward, Other };
 
+// The children of a <note> that matter here, found in one pass over it.
+struct NoteFields {
+    pugi::xml_node grace, chord, cue, rest, pitch, unpitched, duration, voice, staff, type, timeModification;
+    int dots = 0;
+    bool ties = false;       // has <tie> elements
+    bool notations = false;  // has <notations> elements
+};
+
 struct WalkStep {
     pugi::xml_node node;
     StepType type = StepType::Other;
@@ -24,12 +32,15 @@ struct WalkStep {
     bool grace = false;
     int staff = 1;
     std::string voice;       // a note's <voice>, "1" when absent
+    NoteFields note;         // for a note
 };
 
 class MeasureWalker {
 public:
-    // `where` names the measure in error messages ("part P1, measure 5").
-    MeasureWalker(pugi::xml_node measure, Rational divisionsAtStart, std::string where);
+    // `where` names the measure in error messages ("part P1, measure 5"). Untimed, the walk
+    // reads no durations: positions and lengths stay 0, which is all a look at the measure's
+    // staves and voices needs.
+    MeasureWalker(pugi::xml_node measure, Rational divisionsAtStart, std::string where, bool timed = true);
 
     // The next element child; false at the end. Throws CliError(BadInput) on content that
     // cannot be timed (a missing or bad duration, a backup past the start of the measure).
@@ -42,8 +53,8 @@ public:
     const std::string& Where() const { return where_; }
 
 private:
-    Rational Duration(pugi::xml_node element, bool required) const;
-    void ReadStaffAndVoice(pugi::xml_node element, WalkStep& step) const;
+    Rational Duration(pugi::xml_node element, pugi::xml_node duration) const;
+    void ReadStaffAndVoice(pugi::xml_node staff, pugi::xml_node voice, WalkStep& step) const;
     [[noreturn]] void Fail(const std::string& what) const;
 
     pugi::xml_node next_;
@@ -55,6 +66,7 @@ private:
     std::string lastVoice_;
     int lastStaff_ = 1;
     std::string where_;
+    bool timed_ = true;
 };
 
 // Staves a part may declare or use.

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -28,7 +29,8 @@ bool EndsWith(const std::string& s, const std::string& suffix) {
     return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-std::string ReadWholeFile(const std::string& path) {
+// The file's first `limit` bytes (all of it when shorter); a file over 1 GiB is refused.
+std::string ReadWholeFile(const std::string& path, std::streamoff limit) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0)
         throw CliError(ExitCode::BadInput, path + ": cannot open: " + std::strerror(errno));
@@ -40,6 +42,7 @@ std::string ReadWholeFile(const std::string& path) {
     if (size < 0) throw CliError(ExitCode::BadInput, path + ": cannot read");
     if (size > kMaxFileBytes) throw CliError(ExitCode::BadInput, path + ": larger than 1 GiB, refused");
     in.seekg(0);
+    size = std::min(size, limit);
     std::string bytes(static_cast<size_t>(size), '\0');
     if (size > 0 && !in.read(bytes.data(), size)) throw CliError(ExitCode::BadInput, path + ": cannot read");
     return bytes;
@@ -59,32 +62,6 @@ std::string Where(const char* data, size_t size, ptrdiff_t offset) {
     }
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
-
-class FileWriter : public pugi::xml_writer {
-public:
-    explicit FileWriter(int fd) : fd_(fd) {}
-    void write(const void* data, size_t size) override {
-        const char* p = static_cast<const char*>(data);
-        while (size > 0 && ok_) {
-            ssize_t n = ::write(fd_, p, size);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                ok_ = false;
-                error_ = errno;
-                break;
-            }
-            p += n;
-            size -= static_cast<size_t>(n);
-        }
-    }
-    bool Ok() const { return ok_; }
-    int Error() const { return error_; }
-
-private:
-    int fd_;
-    bool ok_ = true;
-    int error_ = 0;
-};
 
 // A fresh temporary file beside `path`, so that the final rename stays on one file system.
 std::string MakeTempBeside(const std::string& path, int& fd) {
@@ -122,9 +99,9 @@ void ParseScoreText(const std::string& name, const char* data, size_t size, Scor
 }
 
 void LoadScoreFile(const std::string& path, ScoreFile& out) {
-    std::string bytes = ReadWholeFile(path);
-    if (bytes.size() >= 4 && std::memcmp(bytes.data(), "PK\x03\x04", 4) == 0) {
-        bytes.clear();
+    // A glance at the first bytes tells a zip archive from XML text.
+    std::string head = ReadWholeFile(path, 4);
+    if (head.size() == 4 && std::memcmp(head.data(), "PK\x03\x04", 4) == 0) {
         MxlContents contents = ReadMxlArchive(path);
         out.format = ScoreFormat::Compressed;
         out.rootPath = contents.rootPath;
@@ -133,7 +110,15 @@ void LoadScoreFile(const std::string& path, ScoreFile& out) {
         return;
     }
     out.format = ScoreFormat::Uncompressed;
-    ParseScoreText(path, bytes.data(), bytes.size(), out);
+    // pugixml reads the file itself, which spares holding a second copy of a large score.
+    pugi::xml_parse_result result = out.document.load_file(path.c_str(), kParseOptions);
+    if (result.status == pugi::status_file_not_found || result.status == pugi::status_io_error)
+        throw CliError(ExitCode::BadInput, path + ": cannot read");
+    if (!result) {
+        std::string text = ReadWholeFile(path, kMaxFileBytes);
+        throw CliError(ExitCode::BadInput, path + ": malformed XML at " + Where(text.data(), text.size(), result.offset) +
+                                               ": " + result.description());
+    }
 }
 
 std::string SerializeScore(const pugi::xml_document& document) {
@@ -173,11 +158,23 @@ void SaveScoreFile(const ScoreFile& score, const std::string& path, ScoreFormat 
             throw;
         }
     } else {
-        FileWriter writer(fd);
-        score.document.save(writer, "  ", kSaveOptions, pugi::encoding_utf8);
-        bool ok = writer.Ok() && ::fsync(fd) == 0;
-        int e = writer.Ok() ? errno : writer.Error();
-        if (::close(fd) != 0) ok = false;
+        // Large stdio buffers: pugixml hands over its output in small pieces.
+        FILE* file = ::fdopen(fd, "wb");
+        bool ok = file != nullptr;
+        int e = errno;
+        if (ok) {
+            std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
+            pugi::xml_writer_file writer(file);
+            score.document.save(writer, "  ", kSaveOptions, pugi::encoding_utf8);
+            ok = std::ferror(file) == 0;
+            e = errno;
+            if (std::fclose(file) != 0) {
+                ok = false;
+                e = errno;
+            }
+        } else {
+            ::close(fd);
+        }
         if (!ok) {
             ::unlink(temp.c_str());
             throw CliError(ExitCode::OutputFailed, path + ": cannot write: " + std::strerror(e));

@@ -79,6 +79,7 @@ struct VoiceMeasure {
 };
 
 struct Measure {
+    bool detailed = false;    // whether the events below (and length, voiceReach) were read
     pugi::xml_node node;
     std::string number;       // as printed ("0" for a pickup)
     Rational length;          // how far the furthest voice or <forward> reaches, in quarters

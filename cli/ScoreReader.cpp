@@ -30,13 +30,13 @@ int StepIndex(std::string_view step) {
     return (p == nullptr || step[0] == '\0') ? -1 : static_cast<int>(p - kSteps);
 }
 
-PitchValue ReadPitch(pugi::xml_node note, const std::string& where) {
+PitchValue ReadPitch(const NoteFields& note, const std::string& where) {
     PitchValue pitch;
-    pugi::xml_node p = note.child("pitch");
+    pugi::xml_node p = note.pitch;
     const char* stepName = "step";
     const char* octaveName = "octave";
     if (!p) {
-        p = note.child("unpitched");
+        p = note.unpitched;
         pitch.unpitched = true;
         stepName = "display-step";
         octaveName = "display-octave";
@@ -129,11 +129,9 @@ void ReadNotations(pugi::xml_node note, Event& event, const std::string& where) 
 
 // The notated value: the <type> and dots when they agree with the <duration> to within one
 // division (exporters round), else the value the duration gives.
-uint32_t NotatedValue(pugi::xml_node note, const Event& event, Rational divisions, const std::string& where) {
-    int dots = 0;
-    for (pugi::xml_node d = note.child("dot"); d; d = d.next_sibling("dot")) ++dots;
-    std::string_view typeText = TrimmedText(note.child("type"));
-    uint32_t typed = typeText.empty() ? 0 : DottedValue(std::string(typeText), dots);
+uint32_t NotatedValue(const NoteFields& note, const Event& event, Rational divisions, const std::string& where) {
+    std::string_view typeText = TrimmedText(note.type);
+    uint32_t typed = typeText.empty() ? 0 : DottedValue(std::string(typeText), note.dots);
     if (!typeText.empty() && typed == 0) Fail(where, "bad <type> \"" + std::string(typeText) + "\"");
     if (event.grace) return typed != 0 ? typed : 512;
 
@@ -149,8 +147,8 @@ uint32_t NotatedValue(pugi::xml_node note, const Event& event, Rational division
     return static_cast<uint32_t>(rounded);
 }
 
-void ReadTimeModification(pugi::xml_node note, Event& event, const std::string& where) {
-    pugi::xml_node tm = note.child("time-modification");
+void ReadTimeModification(const NoteFields& note, Event& event, const std::string& where) {
+    pugi::xml_node tm = note.timeModification;
     if (!tm) return;
     std::optional<int64_t> actual = ParseInteger(TrimmedText(tm.child("actual-notes")), 1, 1000);
     std::optional<int64_t> normal = ParseInteger(TrimmedText(tm.child("normal-notes")), 1, 1000);
@@ -166,47 +164,38 @@ struct VoiceSlot {
 
 class PartReader {
 public:
-    PartReader(Part& part) : part_(part) {}
+    PartReader(const Score& score, Part& part) : score_(score), part_(part) {}
 
-    void ReadMeasures() {
+    // The outline of every measure: its number, divisions, staves and voices.
+    void Outline() {
         Rational divisions(0);
         for (pugi::xml_node m : part_.node.children("measure")) {
             Measure measure;
             measure.node = m;
             measure.number = m.attribute("number").as_string();
             measure.divisionsAtStart = divisions;
-            std::string where = "part " + part_.id + ", measure " + (measure.number.empty() ? "?" : measure.number);
-            ReadMeasure(measure, where);
-            divisions = measure.divisionsAtEnd;
+            MeasureWalker walker(m, divisions, Where(measure), false);
+            WalkStep step;
+            while (walker.Next(step)) {
+                NoteStaves(step, walker.Where());
+                if (step.type == StepType::Note && !(step.chord && step.note.rest)) AddVoiceName(step.staff, step.voice);
+            }
+            measure.divisionsAtEnd = divisions = walker.Divisions();
             part_.measures.push_back(std::move(measure));
             if (part_.measures.size() > kMaxMeasures)
-                Fail("part " + part_.id, "more than 32767 measures; the host cannot hold them");
+                Fail(score_.path + ": part " + part_.id, "more than 32767 measures; the host cannot hold them");
         }
         AssignLayers();
     }
 
-private:
-    size_t VoiceIndex(Measure& measure, int staff, const std::string& voice) {
-        for (size_t i = 0; i < measure.voices.size(); ++i)
-            if (measure.voices[i].staff == staff && measure.voices[i].voice == voice) return i;
-        measure.voices.push_back(VoiceMeasure{staff, voice, {}});
-        return measure.voices.size() - 1;
-    }
-
-    void ReadMeasure(Measure& measure, const std::string& where) {
+    // The events of every voice in one measure.
+    void Detail(Measure& measure) {
+        if (measure.detailed) return;
+        std::string where = Where(measure);
         MeasureWalker walker(measure.node, measure.divisionsAtStart, where);
         WalkStep step;
         std::vector<VoiceSlot> chord;  // the events the current chord has made, one per staff
         while (walker.Next(step)) {
-            if (step.type == StepType::Forward || step.type == StepType::Note)
-                part_.staffCount = std::max(part_.staffCount, step.staff);
-            if (step.type == StepType::Other && std::strcmp(step.node.name(), "attributes") == 0) {
-                if (pugi::xml_node staves = step.node.child("staves")) {
-                    std::optional<int64_t> n = ParseInteger(TrimmedText(staves), 1, kMaxStavesPerPart);
-                    if (!n) Fail(where, "bad <staves>");
-                    part_.staffCount = std::max(part_.staffCount, static_cast<int>(*n));
-                }
-            }
             if (step.type == StepType::Forward || step.type == StepType::Note) {
                 Rational& reach = measure.voiceReach[{step.staff, step.voice}];
                 reach = std::max(reach, step.type == StepType::Note ? step.start + step.duration : walker.Cursor());
@@ -215,16 +204,48 @@ private:
             ReadNote(measure, step, chord, walker.Divisions(), where);
         }
         measure.length = walker.Furthest();
-        measure.divisionsAtEnd = walker.Divisions();
+        auto earlier = [](const Event& a, const Event& b) { return a.onset < b.onset; };
         for (VoiceMeasure& v : measure.voices)
-            std::stable_sort(v.events.begin(), v.events.end(),
-                             [](const Event& a, const Event& b) { return a.onset < b.onset; });
+            if (!std::is_sorted(v.events.begin(), v.events.end(), earlier))
+                std::stable_sort(v.events.begin(), v.events.end(), earlier);
+        measure.detailed = true;
+    }
+
+private:
+    std::string Where(const Measure& measure) const {
+        return score_.path + ": part " + part_.id + ", measure " + (measure.number.empty() ? "?" : measure.number);
+    }
+
+    void NoteStaves(const WalkStep& step, const std::string& where) {
+        if (step.type == StepType::Forward || step.type == StepType::Note)
+            part_.staffCount = std::max(part_.staffCount, step.staff);
+        if (step.type == StepType::Other && std::strcmp(step.node.name(), "attributes") == 0) {
+            if (pugi::xml_node staves = step.node.child("staves")) {
+                std::optional<int64_t> n = ParseInteger(TrimmedText(staves), 1, kMaxStavesPerPart);
+                if (!n) Fail(where, "bad <staves>");
+                part_.staffCount = std::max(part_.staffCount, static_cast<int>(*n));
+            }
+        }
+    }
+
+    void AddVoiceName(int staff, const std::string& voice) {
+        if (voiceNames_.size() < static_cast<size_t>(staff)) voiceNames_.resize(static_cast<size_t>(staff));
+        auto& names = voiceNames_[static_cast<size_t>(staff - 1)];
+        if (std::find(names.begin(), names.end(), voice) == names.end()) names.push_back(voice);
+    }
+
+    size_t VoiceIndex(Measure& measure, int staff, const std::string& voice) {
+        for (size_t i = 0; i < measure.voices.size(); ++i)
+            if (measure.voices[i].staff == staff && measure.voices[i].voice == voice) return i;
+        measure.voices.push_back(VoiceMeasure{staff, voice, {}});
+        return measure.voices.size() - 1;
     }
 
     void ReadNote(Measure& measure, const WalkStep& step, std::vector<VoiceSlot>& chord, Rational divisions,
                   const std::string& where) {
         pugi::xml_node node = step.node;
-        bool rest = static_cast<bool>(node.child("rest"));
+        const NoteFields& fields = step.note;
+        bool rest = static_cast<bool>(fields.rest);
         if (step.chord && !chord.empty()) {
             if (rest) return;  // a rest inside a chord adds nothing
             for (const VoiceSlot& slot : chord) {
@@ -232,8 +253,8 @@ private:
                 if (vm.staff != step.staff || vm.voice != step.voice) continue;
                 Event& event = vm.events[slot.event];
                 if (event.kind != EventKind::Note) Fail(where, "a chord joins notes to a rest");
-                AddHead(event, node, where);
-                ReadNotations(node, event, where);
+                AddHead(event, step, where);
+                if (fields.notations) ReadNotations(node, event, where);
                 return;
             }
             // Part of the chord on another staff or voice: an entry of its own there.
@@ -246,36 +267,32 @@ private:
         event.onset = step.start;
         event.duration = step.duration;
         event.grace = step.grace;
-        event.graceSlash = step.grace && std::string_view(node.child("grace").attribute("slash").as_string()) == "yes";
-        event.cue = static_cast<bool>(node.child("cue"));
-        event.measureRest = rest && std::string_view(node.child("rest").attribute("measure").as_string()) == "yes";
+        event.graceSlash = step.grace && std::string_view(fields.grace.attribute("slash").as_string()) == "yes";
+        event.cue = static_cast<bool>(fields.cue);
+        event.measureRest = rest && std::string_view(fields.rest.attribute("measure").as_string()) == "yes";
         if (!event.grace && event.duration.IsZero()) Fail(where, "a note with zero duration");
-        ReadTimeModification(node, event, where);
-        event.notated = NotatedValue(node, event, divisions, where);
-        if (!rest) AddHead(event, node, where);
-        ReadNotations(node, event, where);
+        ReadTimeModification(fields, event, where);
+        event.notated = NotatedValue(fields, event, divisions, where);
+        if (!rest) AddHead(event, step, where);
+        if (fields.notations) ReadNotations(node, event, where);
         measure.voices[vi].events.push_back(std::move(event));
         chord.push_back({vi, measure.voices[vi].events.size() - 1});
     }
 
-    static void AddHead(Event& event, pugi::xml_node node, const std::string& where) {
+    static void AddHead(Event& event, const WalkStep& step, const std::string& where) {
         if (event.notes.size() >= static_cast<size_t>(kMaxNotesPerEntry))
             Fail(where, "a chord of more than 12 notes; one host entry holds at most 12");
         NoteHead head;
-        head.node = node;
-        head.pitch = ReadPitch(node, where);
-        ReadTies(node, head);
+        head.node = step.node;
+        head.pitch = ReadPitch(step.note, where);
+        if (step.note.ties || step.note.notations) ReadTies(step.node, head);
         event.notes.push_back(head);
     }
 
     // Each staff's voices, in order of their numbers, become its layers.
     void AssignLayers() {
-        part_.voicesByStaff.assign(static_cast<size_t>(part_.staffCount), {});
-        for (const Measure& m : part_.measures)
-            for (const VoiceMeasure& v : m.voices) {
-                auto& names = part_.voicesByStaff[static_cast<size_t>(v.staff - 1)];
-                if (std::find(names.begin(), names.end(), v.voice) == names.end()) names.push_back(v.voice);
-            }
+        voiceNames_.resize(static_cast<size_t>(part_.staffCount));
+        part_.voicesByStaff = std::move(voiceNames_);
         for (size_t s = 0; s < part_.voicesByStaff.size(); ++s) {
             auto& names = part_.voicesByStaff[s];
             std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
@@ -287,14 +304,16 @@ private:
             if (names.size() > kMaxVoicesPerStaff) {
                 std::string list;
                 for (const std::string& n : names) list += (list.empty() ? "" : ", ") + n;
-                Fail("part " + part_.id + " (" + part_.StaffLabel(static_cast<int>(s) + 1) + ")",
+                Fail(score_.path + ": part " + part_.id + " (" + part_.StaffLabel(static_cast<int>(s) + 1) + ")",
                      "staff " + std::to_string(s + 1) + " uses " + std::to_string(names.size()) + " voices (" + list +
                          "); the host has 4 layers per staff");
             }
         }
     }
 
+    const Score& score_;
     Part& part_;
+    std::vector<std::vector<std::string>> voiceNames_;
 };
 
 std::string CollapsedText(pugi::xml_node node) {
@@ -339,7 +358,7 @@ void BuildScoreModel(Score& score) {
             part.name = CollapsedText(found->second.child("part-name"));
             part.abbreviation = CollapsedText(found->second.child("part-abbreviation"));
             score.parts.push_back(std::move(part));
-            PartReader(score.parts.back()).ReadMeasures();
+            PartReader(score, score.parts.back()).Outline();
         }
     } catch (const std::overflow_error&) {
         Fail(where, "time values too large to work with");
@@ -353,10 +372,24 @@ void BuildScoreModel(Score& score) {
                             score.parts.front().id + " has " + std::to_string(measures));
 }
 
-void ReadScore(const std::string& path, Score& score) {
+void DetailMeasures(Score& score, size_t first, size_t last) {
+    try {
+        for (Part& part : score.parts)
+            for (size_t m = first; m <= last && m < part.measures.size(); ++m) PartReader(score, part).Detail(part.measures[m]);
+    } catch (const std::overflow_error&) {
+        Fail(score.path, "time values too large to work with");
+    }
+}
+
+void ReadScoreOutline(const std::string& path, Score& score) {
     score.path = path;
     LoadScoreFile(path, score.file);
     BuildScoreModel(score);
+}
+
+void ReadScore(const std::string& path, Score& score) {
+    ReadScoreOutline(path, score);
+    DetailMeasures(score, 0, score.MeasureCount() - 1);
 }
 
 } // namespace beatclone::cli

@@ -5,6 +5,7 @@
 #include "cli/HostMapping.h"
 #include "cli/LayerWriter.h"
 #include "cli/PluginModule.h"
+#include "cli/ScoreReader.h"
 #include "cli/Selection.h"
 
 #include <algorithm>
@@ -108,8 +109,6 @@ void CheckLengthsFit(const Score& score, const Selection& source, const Selectio
 
 } // namespace
 
-void CheckHostable(const Score& score) { LoadIntoHost(score, FreshDocument()); }
-
 std::string ResultText(const LayerOutcome& outcome, int sourceAttacks) {
     switch (outcome.result) {
     case LayerResult::Rebuilt: return "rebuilt";
@@ -123,10 +122,14 @@ std::string ResultText(const LayerOutcome& outcome, int sourceAttacks) {
 }
 
 TransferReport RunTransfer(Score& score, const TransferRequest& request) {
-    simhost::Document& document = FreshDocument();
-    HostMapping mapping = LoadIntoHost(score, document);
     Selection source = ParseSelection(score, request.source);
     Selection destination = ParseSelection(score, request.destination);
+    // The module sees only these measures; the measure before each range holds the ties
+    // that lead into it.
+    DetailMeasures(score, source.firstMeasure == 0 ? 0 : source.firstMeasure - 1, source.lastMeasure);
+    DetailMeasures(score, destination.firstMeasure == 0 ? 0 : destination.firstMeasure - 1, destination.lastMeasure);
+    simhost::Document& document = FreshDocument();
+    HostMapping mapping = LoadIntoHost(score, document);
     PluginModule& module = PluginModule::Load(request.modulePath.empty() ? PluginModule::DefaultPath() : request.modulePath);
 
     auto slotOf = [&](const StaffRef& ref) { return mapping.Find(ref.part, ref.staff)->slot; };

@@ -49,13 +49,10 @@ struct TransferReport {
     std::vector<std::string> warnings;  // misuse of the host the module was caught at
 };
 
-// Runs the transfer on `score` and rewrites its XML where layers were rebuilt.
+// Runs the transfer on `score` (an outline is enough: the measures involved are read in detail
+// here) and rewrites its XML where layers were rebuilt.
 // Throws CliError: BadSelection, Refused (with the module's own message), ModuleFailed.
 TransferReport RunTransfer(Score& score, const TransferRequest& request);
-
-// Loads the score into the stand-in host without transferring anything, which checks that
-// every voice can be held there (a round trip).
-void CheckHostable(const Score& score);
 
 std::string ResultText(const LayerOutcome& outcome, int sourceAttacks);
 

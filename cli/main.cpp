@@ -75,8 +75,6 @@ int RunOnScore(Score& score, const Options& options, const std::string& defaultO
     if (transfer) {
         TransferRequest request{options.source, options.destination, options.modulePath, options.view};
         report = RunTransfer(score, request);
-    } else {
-        CheckHostable(score);
     }
     RunSummary summary;
     summary.transfer = transfer ? &report : nullptr;
@@ -162,7 +160,7 @@ int main(int argc, char** argv) {
         }
         if (options.score.empty()) throw CliError(ExitCode::Usage, "no score given (try --help)");
         Score score;
-        ReadScore(options.score, score);
+        ReadScoreOutline(options.score, score);
         return RunOnScore(score, options, DefaultOutput(options.score));
     } catch (const CliError& e) {
         std::cerr << "beatclone: " << e.what() << "\n";

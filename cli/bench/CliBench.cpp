@@ -1,0 +1,159 @@
+// How long a whole beatclone run takes on a large score against what parsing and saving the
+// same file with pugixml alone takes. The score is a corpus chorale made to reach 16 staves
+// and more than 2000 measures by repeating its parts and measures.
+//
+//   beatclone_cli_bench [CORPUS_SCORE] [MEASURES] [--keep FILE]
+//
+// --keep leaves the large score at FILE, for profiling the tool on it.
+#include "cli/ScoreFile.h"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kStaves = 16;
+constexpr int kRuns = 5;
+
+// Parts repeated to 16, measures repeated to at least `measures`, renumbered from 1.
+bool MakeLargeScore(const std::string& from, const std::string& to, size_t measures, size_t& notes) {
+    pugi::xml_document doc;
+    if (!doc.load_file(from.c_str(), beatclone::cli::kParseOptions)) return false;
+    pugi::xml_node root = doc.document_element();
+    pugi::xml_node partList = root.child("part-list");
+    std::vector<pugi::xml_node> parts(root.children("part").begin(), root.children("part").end());
+    std::vector<pugi::xml_node> scoreParts(partList.children("score-part").begin(), partList.children("score-part").end());
+    if (parts.empty() || parts.size() != scoreParts.size()) return false;
+    // Measures first, so that copied parts carry them.
+    for (pugi::xml_node part : parts) {
+        std::vector<pugi::xml_node> original(part.children("measure").begin(), part.children("measure").end());
+        // The pickup stays at the very start only.
+        size_t body = original.front().attribute("implicit") ? 1 : 0;
+        while (static_cast<size_t>(std::distance(part.children("measure").begin(), part.children("measure").end())) < measures)
+            for (size_t i = body; i < original.size(); ++i) part.append_copy(original[i]);
+        int number = original.front().attribute("implicit") ? 0 : 1;
+        for (pugi::xml_node m : part.children("measure")) m.attribute("number").set_value(number++);
+    }
+    for (int copy = 1; copy * static_cast<int>(parts.size()) < kStaves; ++copy)
+        for (size_t p = 0; p < parts.size() && copy * parts.size() + p < kStaves; ++p) {
+            std::string id = "C" + std::to_string(copy) + std::string(parts[p].attribute("id").value());
+            pugi::xml_node sp = partList.append_copy(scoreParts[p]);
+            sp.attribute("id").set_value(id.c_str());
+            pugi::xml_node name = sp.child("part-name");
+            name.text().set((std::string(name.child_value()) + " " + std::to_string(copy + 1)).c_str());
+            root.append_copy(parts[p]).attribute("id").set_value(id.c_str());
+        }
+    notes = 0;
+    for (pugi::xml_node part : root.children("part"))
+        for (pugi::xml_node m : part.children("measure"))
+            for (pugi::xml_node n = m.child("note"); n; n = n.next_sibling("note")) ++notes;
+    return doc.save_file(to.c_str(), "  ", pugi::format_indent, pugi::encoding_utf8);
+}
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+double PugixmlAlone(const std::string& in, const std::string& out) {
+    auto start = Clock::now();
+    pugi::xml_document doc;
+    doc.load_file(in.c_str(), beatclone::cli::kParseOptions);
+    doc.save_file(out.c_str(), "  ", pugi::format_indent, pugi::encoding_utf8);
+    return Seconds(Clock::now() - start);
+}
+
+double RunTool(const std::vector<std::string>& args, int& status) {
+    std::fflush(stdout);
+    auto start = Clock::now();
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        if (!::freopen("/dev/null", "w", stdout)) ::_exit(126);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::waitpid(pid, &status, 0);
+    return Seconds(Clock::now() - start);
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    fs::path exeDir = fs::read_symlink("/proc/self/exe").parent_path();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string keep;
+    if (args.size() >= 2 && args[args.size() - 2] == "--keep") {
+        keep = args.back();
+        args.resize(args.size() - 2);
+    }
+    std::string corpus = args.size() > 0 ? args[0] : BEATCLONE_BENCH_CORPUS_SCORE;
+    size_t measures = args.size() > 1 ? std::stoul(args[1]) : 2000;
+    std::string tool = (exeDir / "beatclone").string();
+
+    fs::path dir = fs::temp_directory_path() / ("beatclone-cli-bench-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::string large = (dir / "large.musicxml").string();
+    size_t notes = 0;
+    if (!MakeLargeScore(corpus, large, measures, notes)) {
+        std::fprintf(stderr, "cannot build the large score from %s\n", corpus.c_str());
+        return 1;
+    }
+    if (!keep.empty()) fs::copy_file(large, keep, fs::copy_options::overwrite_existing);
+    std::printf("score: %s repeated to %d staves, %zu+ measures, %zu notes, %.1f MB\n",
+                fs::path(corpus).filename().c_str(), kStaves, measures, notes, fs::file_size(large) / 1e6);
+
+    // Transfers of growing reach: one bar onto one staff, four bars onto every other staff,
+    // and a quarter of the score onto every other staff.
+    std::string others;
+    pugi::xml_document doc;
+    doc.load_file(large.c_str());
+    for (pugi::xml_node p : doc.document_element().children("part"))
+        if (p != doc.document_element().child("part")) others += (others.empty() ? "" : ",") + std::string(p.attribute("id").value());
+    std::string first = doc.document_element().child("part").attribute("id").value();
+    std::string quarter = std::to_string(measures / 4);
+    struct Case {
+        std::string name;
+        std::vector<std::string> extra;
+    };
+    std::vector<Case> cases = {
+        {"round trip (no transfer)", {}},
+        {"1 measure onto 1 staff", {"--source", first + ":5", "--to", others.substr(0, others.find(',')) + ":9"}},
+        {"4 measures onto 15 staves", {"--source", first + ":5-8", "--to", others + ":" + std::to_string(measures - 8) + "-" + std::to_string(measures - 5)}},
+        {"measures 1-" + quarter + " onto 15 staves", {"--source", first + ":1-" + quarter, "--to", others + ":1-" + quarter}},
+    };
+
+    std::vector<double> alone;
+    for (int i = 0; i < kRuns; ++i) alone.push_back(PugixmlAlone(large, (dir / "pugixml.musicxml").string()));
+    double base = Median(alone);
+    std::printf("pugixml parse + save alone: %.3f s (median of %d)\n\n", base, kRuns);
+    std::printf("%-32s %10s %8s\n", "beatclone run", "seconds", "ratio");
+    for (const Case& c : cases) {
+        std::vector<std::string> args{tool, large, "-o", (dir / "out.musicxml").string(), "--quiet"};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        std::vector<double> times;
+        int status = 0;
+        for (int i = 0; i < kRuns; ++i) times.push_back(RunTool(args, status));
+        double t = Median(times);
+        std::printf("%-32s %10.3f %7.2fx%s\n", c.name.c_str(), t, t / base, status == 0 ? "" : "  (failed)");
+    }
+    std::printf("\ngoal: at most 1.50x\n");
+    fs::remove_all(dir);
+    return 0;
+}
