@@ -1,0 +1,126 @@
+// Rewriting one voice of a measure: everything else keeps its place in time, and divisions
+// made finer for the new rhythm are put back for the next measure.
+#include "ScoreText.h"
+
+#include "cli/HostLayerReader.h"
+#include "cli/MeasureRewriter.h"
+#include "cli/MeasureWalker.h"
+#include "cli/ScoreReader.h"
+
+#include <gtest/gtest.h>
+
+namespace beatclone::cli::test {
+namespace {
+
+Score Parse(const std::string& xml) {
+    Score score;
+    score.path = "test";
+    ParseScoreText("test", xml.data(), xml.size(), score.file);
+    BuildScoreModel(score);
+    DetailMeasures(score, 0, score.MeasureCount() - 1);
+    return score;
+}
+
+// Where each element named `name` sits in the measure, in quarters.
+std::vector<Rational> Onsets(const Measure& measure, Rational divisions, const char* name) {
+    std::vector<Rational> onsets;
+    MeasureWalker walker(measure.node, divisions, "test");
+    WalkStep step;
+    while (walker.Next(step))
+        if (std::string_view(step.node.name()) == name) onsets.push_back(step.type == StepType::Note ? step.start : step.cursorBefore);
+    return onsets;
+}
+
+Event Note(uint32_t edus, Rational onset, int tmActual = 1, int tmNormal = 1) {
+    Event e;
+    e.notated = edus;
+    e.onset = onset;
+    e.tmActual = tmActual;
+    e.tmNormal = tmNormal;
+    e.duration = SoundingLength(edus, tmActual, tmNormal);
+    e.notes.push_back(NoteHead{{}, {0, 0, 5, false}, false, false});
+    return e;
+}
+
+TEST(MeasureRewrite, OtherVoicesAndDirectionsKeepTheirTimes) {
+    PartText part{"P1", "Flute", 1, {}, 12};
+    part.measures.push_back({{{1, 1, "C5:h D5:h"}, {1, 2, "E4:q F4:q G4:q A4:q"}}, ""});
+    std::string xml = ScoreXml({part});
+    // A direction at beat 3 of voice 2 and a chord symbol after the first note of voice 1.
+    size_t g4 = xml.find("<note><pitch><step>G</step>");
+    xml.insert(g4, "<direction><direction-type><words>dolce</words></direction-type></direction>");
+    size_t d5 = xml.find("<note><pitch><step>D</step>");
+    xml.insert(d5, "<harmony><root><root-step>G</root-step></root><kind>major</kind></harmony>");
+    Score score = Parse(xml);
+    Part& flute = score.parts[0];
+    Measure& measure = flute.measures[0];
+    Rational divisions = measure.divisionsAtStart;
+    std::vector<Rational> directions = Onsets(measure, divisions, "direction");
+    std::vector<Rational> harmony = Onsets(measure, divisions, "harmony");
+    ASSERT_EQ(directions, (std::vector<Rational>{Rational(2)}));
+    ASSERT_EQ(harmony, (std::vector<Rational>{Rational(2)}));
+
+    // Voice 1 becomes a quintuplet of sixteenths and a dotted half: fifths of a quarter, which
+    // 12 divisions cannot hold.
+    RebuiltVoice v{1, "1", {}};
+    for (int i = 0; i < 5; ++i) v.events.push_back(Note(256, Rational(i, 5), 5, 4));
+    v.events.push_back(Note(3072, 1));
+    RewriteResult result = RewriteMeasure(flute, measure, {v});
+    EXPECT_TRUE(result.divisionsChanged);
+    EXPECT_EQ(result.divisionsForNext, Rational(12));
+
+    Score reread = Parse(SerializeScore(score.file.document));
+    const Measure& after = reread.parts[0].measures[0];
+    EXPECT_EQ(Onsets(after, after.divisionsAtStart, "direction"), directions);
+    EXPECT_EQ(Onsets(after, after.divisionsAtStart, "harmony"), harmony);
+    const VoiceMeasure* second = after.Find(1, "2");
+    ASSERT_NE(second, nullptr);
+    ASSERT_EQ(second->events.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(second->events[i].onset, Rational(static_cast<int64_t>(i)));
+    const VoiceMeasure* first = after.Find(1, "1");
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(first->events.size(), 6u);
+    EXPECT_EQ(first->events[1].onset, Rational(1, 5));
+    EXPECT_EQ(after.voiceReach.at({1, "1"}), Rational(4));
+}
+
+TEST(MeasureRewrite, FinerDivisionsAreUndoneForTheNextMeasure) {
+    PartText part = OneVoicePart("P1", "Flute", {"C5:w", "D5:q E5:q F5:h", "G5:w"});
+    part.divisions = 1;
+    Score score = Parse(ScoreXml({part}));
+    Part& flute = score.parts[0];
+    RebuiltVoice v{1, "1", {Note(512, 0, 3, 2), Note(512, Rational(1, 3), 3, 2), Note(512, Rational(2, 3), 3, 2), Note(3072, 1)}};
+    RewriteResult result = RewriteMeasure(flute, flute.measures[0], {v});
+    ASSERT_TRUE(result.divisionsChanged);
+    EnsureDivisionsAtStart(flute.measures[1].node, result.divisionsForNext);
+
+    Score reread = Parse(SerializeScore(score.file.document));
+    EXPECT_EQ(reread.parts[0].measures[0].divisionsAtEnd, Rational(3));
+    EXPECT_EQ(reread.parts[0].measures[1].divisionsAtEnd, Rational(1));
+    const VoiceMeasure* next = reread.parts[0].measures[1].Find(1, "1");
+    ASSERT_NE(next, nullptr);
+    ASSERT_EQ(next->events.size(), 3u);
+    EXPECT_EQ(next->events[2].onset, Rational(2));
+    EXPECT_EQ(next->events[2].duration, Rational(2));
+}
+
+TEST(MeasureRewrite, AChordWhoseFirstNoteGoesKeepsItsOtherNotesInPlace) {
+    // Voice 2's notes are written as chord notes of voice 1's: malformed, but it happens.
+    std::string xml = ScoreXml({OneVoicePart("P1", "Organ", {"C4+E4:w"})});
+    size_t e4 = xml.find("<voice>1</voice>", xml.find("<step>E</step>"));
+    xml.replace(e4, 16, "<voice>2</voice>");
+    Score score = Parse(xml);
+    Part& organ = score.parts[0];
+    RebuiltVoice v{1, "1", {Note(2048, 0), Note(2048, 2)}};
+    RewriteMeasure(organ, organ.measures[0], {v});
+    Score reread = Parse(SerializeScore(score.file.document));
+    const VoiceMeasure* kept = reread.parts[0].measures[0].Find(1, "2");
+    ASSERT_NE(kept, nullptr);
+    ASSERT_EQ(kept->events.size(), 1u);
+    EXPECT_EQ(kept->events[0].onset, Rational(0));
+    EXPECT_EQ(kept->events[0].duration, Rational(4));
+    EXPECT_EQ(reread.parts[0].measures[0].Find(1, "1")->events.size(), 2u);
+}
+
+} // namespace
+} // namespace beatclone::cli::test
