@@ -64,6 +64,13 @@ std::string TestName(const ::testing::TestParamInfo<std::filesystem::path>& info
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, CorpusRoundTrip, ::testing::ValuesIn(CorpusScores()), TestName);
+// Without the corpus the suite has no cases; the test below says why.
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CorpusRoundTrip);
+
+TEST(Corpus, IsWhereTheBuildWasToldItIs) {
+    EXPECT_GE(CorpusScores().size(), 50u) << "no corpus at " << CorpusDir()
+                                          << "; set BEATCLONE_CORPUS_DIR to the folder of MusicXML scores";
+}
 
 } // namespace
 } // namespace beatclone::cli::test

@@ -44,6 +44,7 @@ void TransferAndCheck(const std::filesystem::path& path, size_t first, size_t la
         ++outcome.refused;
         return;
     }
+    EXPECT_EQ(report.warnings, std::vector<std::string>{});  // every frame given back once
     ScratchDir dir;
     std::unique_ptr<Score> after = SavedAndReadBack(score, dir / "out.musicxml");
     EXPECT_EQ(CheckTransfer(before, *after, report, source, to), "");

@@ -27,6 +27,7 @@ protected:
     // Runs the transfer, writes the result and reads it back into `after_`.
     TransferReport Run(const std::string& source, const std::string& to) {
         TransferReport report = RunTransfer(*score_, {source, to, "", false});
+        EXPECT_EQ(report.warnings, std::vector<std::string>{});  // every frame given back once
         after_ = SavedAndReadBack(*score_, dir_ / "out.musicxml");
         EXPECT_EQ(CheckTransfer(*before_, *after_, report, source, to), "");
         for (const Part& part : after_->parts)
