@@ -22,7 +22,8 @@ SELECTIONS
   name, abbreviation or id (any case), optionally followed by /N for staff N of a part with
   several staves, and MEASURES is one measure number or a range FIRST-LAST, as printed in the
   score (a pickup measure is usually 0). A part of several staves named without /N stands for
-  all of them. Quote selections that contain spaces.
+  all of them. Quote selections that contain spaces; name a part whose name holds ',' or ':'
+  by its id.
     --source "Trumpet 1:5-8"               layer 1 of Trumpet 1, measures 5 to 8
     --to "Trumpet 2,Trombone:13-16"        every layer of both staves, measures 13 to 16
     --to "Piano/2:0-3"                     the piano's lower staff, from the pickup on
@@ -119,9 +120,9 @@ int main(int argc, char** argv) {
     CLI::App app{"beatclone: copies the rhythm of one passage of a MusicXML score onto others, each keeping its "
                  "own pitches, by running the Beatclone plug-in module with this program as its host.",
                  "beatclone"};
-    app.footer(std::string("\nUSAGE\n  beatclone SCORE [-o OUT] [--source SEL --to SEL] [--dry-run] [--json | --quiet]\n"
+    app.footer(std::string("\nUSAGE\n  beatclone SCORE [-o OUT] [--source SEL --to SEL] [--dry-run] [--view] [--json | --quiet]\n"
                            "  beatclone demo [-o OUT] [--json | --quiet]\n") + kFooter);
-    app.add_option("score", options.score, "MusicXML score: .musicxml, .xml or compressed .mxl (partwise)");
+    app.add_option("SCORE", options.score, "MusicXML score: .musicxml, .xml or compressed .mxl (partwise)");
     app.add_option("-o,--output", options.output,
                    "Where to write the result (\"-\": standard output). The format follows the extension (.mxl "
                    "compressed), else the input's. Default: SCORE's name with .beatclone before the extension, "
@@ -140,7 +141,7 @@ int main(int argc, char** argv) {
                                       "attacks, rebuilt|left alone, reason");
     json->excludes(quiet);
     app.add_flag("--view", options.view, "Show each destination layer before and after, in a compact notation");
-    app.add_option("--module", options.modulePath, "The module to load (default: beatclone.so beside this program)");
+    app.add_option("--module", options.modulePath, "The module to load (default: beatclone.so beside this program, else in ../lib/beatclone/)");
     CLI::App* demo = app.add_subcommand("demo", "Run the transfer on the built-in brass example and show it");
     demo->fallthrough();
 
