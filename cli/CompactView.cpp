@@ -30,7 +30,11 @@ std::string EventText(const Event& e) {
         }
         text += (e.notes.size() > 1 ? "[" + pitches + "]" : pitches) + value + (tied ? "~" : "");
     }
-    for (const ArticulationMark& a : e.articulations) text += ArticulationSymbol(a.kind);
+    if (!e.articulations.empty()) {
+        text += "{";
+        for (const ArticulationMark& a : e.articulations) text += ArticulationSymbol(a.kind);
+        text += "}";
+    }
     return text;
 }
 
@@ -50,7 +54,8 @@ std::string CompactLayer(const simhost::Document& document, int16_t instrument, 
                 if (!t.start) line += "]";
         }
     }
-    return line.empty() ? line : line.substr(1);
+    bool empty = line.find_first_not_of(" |") == std::string::npos;
+    return empty ? "(empty)" : line.substr(1);
 }
 
 int CountAttacks(const simhost::Document& document, int16_t instrument, int16_t layer, size_t firstMeasure,

@@ -160,7 +160,7 @@ TEST_F(CommandLine, DemoShowsTheExampleBeforeAndAfterAndWritesIt) {
     RunResult r = RunTool({"demo", "-o", Out()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("before: E4q F4q G4q A4q"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("after:  E4q> F4q G4e A4e G4q~ | G4q 3:2[F4e E4e D4e] E4h"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("after:  E4q{>} F4q G4e A4e G4q~ | G4q 3:2[F4e E4e D4e] E4h | rq F4q{.} G4h | E4h C4h"), std::string::npos) << r.out;
     EXPECT_EQ(SchemaProblems(Out()), "");
 }
 
