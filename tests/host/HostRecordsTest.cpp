@@ -8,6 +8,12 @@
 
 namespace {
 
+// Packed record fields, read by value: gtest would bind them by reference.
+template <typename T>
+T V(T value) {
+    return value;
+}
+
 TEST(HostRecords, FrameHeaderFromHostBytes) {
     alignas(8) unsigned char bytes[34] = {
         0x00, 0x00,             // 0  slotList 0
@@ -28,12 +34,12 @@ TEST(HostRecords, FrameHeaderFromHostBytes) {
 
     TgfFrame frame;
     std::memcpy(&frame, bytes, sizeof frame);
-    EXPECT_EQ(frame.slotList, 0);
-    EXPECT_EQ(frame.slot, 3);
-    EXPECT_EQ(frame.measure, 12);
-    EXPECT_EQ(frame.layer, 1);
-    EXPECT_EQ(frame.saveInhibit, 0);
-    EXPECT_EQ(frame.entries, entries);
+    EXPECT_EQ(V(frame.slotList), 0);
+    EXPECT_EQ(V(frame.slot), 3);
+    EXPECT_EQ(V(frame.measure), 12);
+    EXPECT_EQ(V(frame.layer), 1);
+    EXPECT_EQ(V(frame.saveInhibit), 0);
+    EXPECT_EQ(V(frame.entries), entries);
     EXPECT_EQ(EntryCountOf(frame), 2);
     EXPECT_EQ(TupletCountOf(frame), 0); // -1 and a null array both read as empty
 }
@@ -57,13 +63,13 @@ TEST(HostRecords, EntryAndNoteFromHostBytes) {
 
     EntryRecord entry;
     std::memcpy(&entry, bytes, sizeof entry);
-    EXPECT_EQ(entry.entryNumber, 42u);
-    EXPECT_EQ(entry.entryFlags, NoteEntryFlag | ArticulationFlag | TupletFlag);
-    EXPECT_EQ(entry.entryFlags2, CloneClearFlags2);
+    EXPECT_EQ(V(entry.entryNumber), 42u);
+    EXPECT_EQ(V(entry.entryFlags), NoteEntryFlag | ArticulationFlag | TupletFlag);
+    EXPECT_EQ(V(entry.entryFlags2), CloneClearFlags2);
     EXPECT_EQ(NoteCountOf(entry), 2);
-    EXPECT_EQ(entry.notes[1].noteId, 7);
-    EXPECT_EQ(entry.notes[1].noteFlags, TieForwardFlag | (7u << 16));
-    EXPECT_EQ(entry.notes[1].hostData[3], 0x04);
+    EXPECT_EQ(V(entry.notes[1].noteId), 7);
+    EXPECT_EQ(V(entry.notes[1].noteFlags), TieForwardFlag | (7u << 16));
+    EXPECT_EQ(V(entry.notes[1].hostData[3]), 0x04);
 
     entry.noteCount = 13;
     EXPECT_EQ(NoteCountOf(entry), 12);
@@ -84,11 +90,11 @@ TEST(HostRecords, RegionAndTupletPlacementFromHostBytes) {
     };
     RegionRecord r;
     std::memcpy(&r, region, sizeof r);
-    EXPECT_EQ(r.startSlot, 2);
-    EXPECT_EQ(r.startMeasure, 5);
-    EXPECT_EQ(r.endSlot, 4);
-    EXPECT_EQ(r.endMeasure, 8);
-    EXPECT_EQ(r.endPosition, WholeMeasureEnd);
+    EXPECT_EQ(V(r.startSlot), 2);
+    EXPECT_EQ(V(r.startMeasure), 5);
+    EXPECT_EQ(V(r.endSlot), 4);
+    EXPECT_EQ(V(r.endMeasure), 8);
+    EXPECT_EQ(V(r.endPosition), WholeMeasureEnd);
 
     unsigned char placement[40] = {
         0x03, 0x00, // 0 entryIndex 3
@@ -99,10 +105,10 @@ TEST(HostRecords, RegionAndTupletPlacementFromHostBytes) {
     placement[39] = 0x22; // last byte of the definition
     FrameTupletRecord t;
     std::memcpy(&t, placement, sizeof t);
-    EXPECT_EQ(t.entryIndex, 3);
-    EXPECT_EQ(t.tupletIndex, 1);
-    EXPECT_EQ(t.definition[0], 0x11);
-    EXPECT_EQ(t.definition[29], 0x22);
+    EXPECT_EQ(V(t.entryIndex), 3);
+    EXPECT_EQ(V(t.tupletIndex), 1);
+    EXPECT_EQ(V(t.definition[0]), 0x11);
+    EXPECT_EQ(V(t.definition[29]), 0x22);
 }
 
 TEST(HostRecords, CloneClearMaskIsTheDocumentedBits) {

@@ -8,6 +8,12 @@
 
 namespace {
 
+// Packed record fields, read by value: gtest would bind them by reference.
+template <typename T>
+T V(T value) {
+    return value;
+}
+
 EntryRecord EntryWithIds(std::initializer_list<int16_t> ids) {
     EntryRecord e{};
     e.entryFlags = NoteEntryFlag;
@@ -41,7 +47,7 @@ TEST(NormalizeEntries, FreshIdentifiersForZeroAndDuplicates) {
         EntryRecord e = EntryWithIds(c.before);
         NormalizeEntry(e);
         EXPECT_EQ(Ids(e), c.after);
-        for (int k = 0; k < e.noteCount; ++k) EXPECT_EQ(e.notes[k].hostData[0], 0x5A);
+        for (int k = 0; k < e.noteCount; ++k) EXPECT_EQ(V(e.notes[k].hostData[0]), 0x5A);
     }
 }
 
@@ -50,8 +56,8 @@ TEST(NormalizeEntries, MirrorsLowFiveBitsOfIdInFlags) {
     e.notes[0].noteFlags = TieForwardFlag | NoteIdBitsMask; // stale bits are replaced
     e.notes[1].noteFlags = 0x00000001u;
     NormalizeEntry(e);
-    EXPECT_EQ(e.notes[0].noteFlags, TieForwardFlag | (1u << 16));
-    EXPECT_EQ(e.notes[1].noteFlags, 0x00000001u | (31u << 16));
+    EXPECT_EQ(V(e.notes[0].noteFlags), TieForwardFlag | (1u << 16));
+    EXPECT_EQ(V(e.notes[1].noteFlags), 0x00000001u | (31u << 16));
 }
 
 TEST(NormalizeEntries, ZeroesFreeSlotsOnly) {
@@ -62,7 +68,7 @@ TEST(NormalizeEntries, ZeroesFreeSlotsOnly) {
         full.notes[k].hostData[1] = 7;
     }
     NormalizeEntry(full);
-    for (int k = 0; k < 12; ++k) EXPECT_EQ(full.notes[k].hostData[1], 7) << k;
+    for (int k = 0; k < 12; ++k) EXPECT_EQ(V(full.notes[k].hostData[1]), 7) << k;
 
     EntryRecord three = EntryWithIds({1, 2, 3});
     std::memset(&three.notes[3], 0xEE, sizeof(NoteRecord) * 9);
@@ -79,18 +85,18 @@ TEST(NormalizeEntries, EmptyEntryGetsPlaceholderAndSecondRunNumbersIt) {
     e.hostData2[3] = 9;
     std::memset(&e.notes[0], 0xAB, sizeof(NoteRecord));
     NormalizeEntry(e);
-    EXPECT_EQ(e.noteCount, 1);
-    EXPECT_EQ(e.notes[0].noteId, 0);
-    EXPECT_EQ(e.notes[0].noteFlags, PlaceholderNoteFlag);
-    EXPECT_EQ(e.notes[0].hostData[0], 0);
-    EXPECT_EQ(e.entryFlags, 0x00000123u | EmptyEntryFlag);
-    EXPECT_EQ(e.entryNumber, 77u);
-    EXPECT_EQ(e.entryFlags2, 0xBEEF);
-    EXPECT_EQ(e.hostData2[3], 9);
+    EXPECT_EQ(V(e.noteCount), 1);
+    EXPECT_EQ(V(e.notes[0].noteId), 0);
+    EXPECT_EQ(V(e.notes[0].noteFlags), PlaceholderNoteFlag);
+    EXPECT_EQ(V(e.notes[0].hostData[0]), 0);
+    EXPECT_EQ(V(e.entryFlags), 0x00000123u | EmptyEntryFlag);
+    EXPECT_EQ(V(e.entryNumber), 77u);
+    EXPECT_EQ(V(e.entryFlags2), 0xBEEF);
+    EXPECT_EQ(V(e.hostData2[3]), 9);
 
     NormalizeEntry(e);
-    EXPECT_EQ(e.notes[0].noteId, 1);
-    EXPECT_EQ(e.notes[0].noteFlags, 0x80010000u);
+    EXPECT_EQ(V(e.notes[0].noteId), 1);
+    EXPECT_EQ(V(e.notes[0].noteFlags), 0x80010000u);
 }
 
 TEST(NormalizeEntries, SecondRunChangesNothingOnEntriesWithNotes) {
@@ -121,10 +127,10 @@ TEST(NormalizeEntries, CorruptCountsStayWithinTheRecords) {
     frame.entries = &one;
     frame.entryCount = -3;
     NormalizeEntries(frame);
-    EXPECT_EQ(one.notes[0].noteId, 0);
+    EXPECT_EQ(V(one.notes[0].noteId), 0);
     frame.entryCount = 1;
     NormalizeEntries(frame);
-    EXPECT_EQ(one.notes[0].noteId, 1);
+    EXPECT_EQ(V(one.notes[0].noteId), 1);
 }
 
 } // namespace
