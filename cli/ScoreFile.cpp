@@ -71,7 +71,17 @@ std::string MakeTempBeside(const std::string& path, int& fd) {
     return tmpl;
 }
 
+// Makes the written bytes durable before the rename, so that even a power cut never leaves a
+// renamed but empty or partial score in place of a good one.
+void SyncFile(const std::string& temp) {
+    const int fd = ::open(temp.c_str(), O_RDONLY);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 void Publish(const std::string& temp, const std::string& path) {
+    SyncFile(temp);
     if (::rename(temp.c_str(), path.c_str()) != 0) {
         int e = errno;
         ::unlink(temp.c_str());
