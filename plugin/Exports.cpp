@@ -21,6 +21,18 @@ void CopyText(char16_t (&field)[128], const char* text) {
     field[i] = 0;
 }
 
+// Fills either form of the record for a command; writes nothing for any other index.
+template <typename Record>
+int16_t Describe(int16_t index, Record* out) {
+    const CommandText* command = FindCommand(index);
+    if (command == nullptr || out == nullptr) return 0;
+    CopyText(out->name, command->name);
+    CopyText(out->description, command->description);
+    CopyText(out->path, command->path);
+    out->flags = command->flags;
+    return 1;
+}
+
 } // namespace
 
 extern "C" {
@@ -35,23 +47,11 @@ int32_t FinaleExtensionInit(void*, uint32_t* word) {
 }
 
 int16_t FinaleExtensionEnumerate(void*, int16_t index, CommandDescription* out) {
-    const CommandText* command = FindCommand(index);
-    if (command == nullptr || out == nullptr) return 0;
-    CopyText(out->name, command->name);
-    CopyText(out->description, command->description);
-    CopyText(out->path, command->path);
-    out->flags = command->flags;
-    return 1;
+    return Describe(index, out);
 }
 
 int16_t FinaleExtensionEnumerate_UTF16(void*, int16_t index, CommandDescriptionUtf16* out) {
-    const CommandText* command = FindCommand(index);
-    if (command == nullptr || out == nullptr) return 0;
-    CopyText(out->name, command->name);
-    CopyText(out->description, command->description);
-    CopyText(out->path, command->path);
-    out->flags = command->flags;
-    return 1;
+    return Describe(index, out);
 }
 
 int16_t FinaleExtensionGetMenuStatus(int16_t index) {
