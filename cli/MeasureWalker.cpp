@@ -3,7 +3,8 @@
 #include "cli/CliError.h"
 #include "cli/XmlValues.h"
 
-#include <cstring>
+#include <utility>
+
 
 namespace beatclone::cli {
 namespace {
@@ -18,7 +19,19 @@ constexpr int64_t kMaxDivisions = 1'000'000'000;
 MeasureWalker::MeasureWalker(pugi::xml_node measure, Rational divisionsAtStart, std::string where, bool timed)
     : next_(measure.first_child()), divisions_(divisionsAtStart), where_(std::move(where)), timed_(timed) {}
 
-void MeasureWalker::Fail(const std::string& what) const { throw CliError(ExitCode::BadInput, where_ + ": " + what); }
+MeasureWalker::MeasureWalker(pugi::xml_node measure, Rational divisionsAtStart,
+                             std::function<std::string()> makeWhere, bool timed)
+    : next_(measure.first_child()), divisions_(divisionsAtStart), makeWhere_(std::move(makeWhere)), timed_(timed) {}
+
+const std::string& MeasureWalker::Where() const {
+    if (makeWhere_) {
+        where_ = makeWhere_();
+        makeWhere_ = nullptr;
+    }
+    return where_;
+}
+
+void MeasureWalker::Fail(const std::string& what) const { throw CliError(ExitCode::BadInput, Where() + ": " + what); }
 
 void MeasureWalker::ReadStaffAndVoice(pugi::xml_node staff, pugi::xml_node voice, WalkStep& step) const {
     if (staff) {
@@ -27,7 +40,8 @@ void MeasureWalker::ReadStaffAndVoice(pugi::xml_node staff, pugi::xml_node voice
         step.staff = static_cast<int>(*s);
     }
     std::string_view text = TrimmedText(voice);
-    step.voice = text.empty() ? "1" : std::string(text);
+    if (text.empty()) step.voice.assign(1, '1');
+    else step.voice.assign(text);
 }
 
 Rational MeasureWalker::Duration(pugi::xml_node element, pugi::xml_node duration) const {
@@ -41,43 +55,57 @@ Rational MeasureWalker::Duration(pugi::xml_node element, pugi::xml_node duration
 
 namespace {
 
+// Whether the NUL-terminated `name` is `literal`; stops at the first difference, so it never
+// reads past the end of a shorter name.
+template <size_t N, size_t... I>
+inline bool NameIs(const char* name, const char (&literal)[N], std::index_sequence<I...>) {
+    return ((name[I] == literal[I]) && ...);
+}
+
+template <size_t N>
+inline bool NameIs(const char* name, const char (&literal)[N]) {
+    return NameIs(name, literal, std::make_index_sequence<N>{});
+}
+
+const NoteFields kNoFields{};
+
 void ScanNote(pugi::xml_node note, NoteFields& f) {
     for (pugi::xml_node c = note.first_child(); c; c = c.next_sibling()) {
         const char* name = c.name();
         switch (name[0]) {
         case 'c':
-            if (std::strcmp(name, "chord") == 0) f.chord = c;
-            else if (std::strcmp(name, "cue") == 0) f.cue = c;
+            if (NameIs(name, "chord")) f.chord = c;
+            else if (NameIs(name, "cue")) f.cue = c;
             break;
         case 'd':
-            if (std::strcmp(name, "duration") == 0) f.duration = c;
-            else if (std::strcmp(name, "dot") == 0) ++f.dots;
+            if (NameIs(name, "duration")) f.duration = c;
+            else if (NameIs(name, "dot")) ++f.dots;
             break;
         case 'g':
-            if (std::strcmp(name, "grace") == 0) f.grace = c;
+            if (NameIs(name, "grace")) f.grace = c;
             break;
         case 'n':
-            if (std::strcmp(name, "notations") == 0) f.notations = true;
+            if (NameIs(name, "notations")) f.notations = true;
             break;
         case 'p':
-            if (std::strcmp(name, "pitch") == 0) f.pitch = c;
+            if (NameIs(name, "pitch")) f.pitch = c;
             break;
         case 'r':
-            if (std::strcmp(name, "rest") == 0) f.rest = c;
+            if (NameIs(name, "rest")) f.rest = c;
             break;
         case 's':
-            if (std::strcmp(name, "staff") == 0) f.staff = c;
+            if (NameIs(name, "staff")) f.staff = c;
             break;
         case 't':
-            if (std::strcmp(name, "type") == 0) f.type = c;
-            else if (std::strcmp(name, "tie") == 0) f.ties = true;
-            else if (std::strcmp(name, "time-modification") == 0) f.timeModification = c;
+            if (NameIs(name, "type")) f.type = c;
+            else if (NameIs(name, "tie")) f.ties = true;
+            else if (NameIs(name, "time-modification")) f.timeModification = c;
             break;
         case 'u':
-            if (std::strcmp(name, "unpitched") == 0) f.unpitched = c;
+            if (NameIs(name, "unpitched")) f.unpitched = c;
             break;
         case 'v':
-            if (std::strcmp(name, "voice") == 0) f.voice = c;
+            if (NameIs(name, "voice")) f.voice = c;
             break;
         default:
             break;
@@ -93,12 +121,20 @@ bool MeasureWalker::Next(WalkStep& step) {
     pugi::xml_node node = next_;
     next_ = next_.next_sibling();
 
-    step = WalkStep{};
+    // Everything as in a fresh WalkStep, without building one (the voice keeps its buffer).
     step.node = node;
+    step.type = StepType::Other;
     step.cursorBefore = cursor_;
+    step.start = Rational();
+    step.duration = Rational();
+    step.chord = false;
+    step.grace = false;
+    step.staff = 1;
+    step.voice.clear();
+    step.note = kNoFields;
     const char* name = node.name();
 
-    if (std::strcmp(name, "note") == 0) {
+    if (NameIs(name, "note")) {
         step.type = StepType::Note;
         ScanNote(node, step.note);
         step.grace = static_cast<bool>(step.note.grace);
@@ -120,18 +156,18 @@ bool MeasureWalker::Next(WalkStep& step) {
             cursor_ += step.duration;
         }
         haveNote_ = true;
-    } else if (std::strcmp(name, "backup") == 0) {
+    } else if (NameIs(name, "backup")) {
         step.type = StepType::Backup;
         if (timed_) step.duration = Duration(node, node.child("duration"));
         if (step.duration > cursor_) Fail("<backup> goes back past the start of the measure");
         cursor_ -= step.duration;
-    } else if (std::strcmp(name, "forward") == 0) {
+    } else if (NameIs(name, "forward")) {
         step.type = StepType::Forward;
         if (timed_) step.duration = Duration(node, node.child("duration"));
         ReadStaffAndVoice(node.child("staff"), node.child("voice"), step);
         cursor_ += step.duration;
     } else {
-        if (std::strcmp(name, "attributes") == 0) {
+        if (NameIs(name, "attributes")) {
             if (pugi::xml_node d = node.child("divisions")) {
                 std::optional<Rational> value = ParseDecimal(TrimmedText(d));
                 if (!value || *value <= Rational(0) || *value > Rational(kMaxDivisions))

@@ -8,6 +8,7 @@
 
 #include <pugixml.hpp>
 
+#include <functional>
 #include <string>
 
 namespace beatclone::cli {
@@ -22,6 +23,7 @@ struct NoteFields {
     bool notations = false;  // has <notations> elements
 };
 
+// MeasureWalker::Next resets every field here one by one: a new field needs resetting there too.
 struct WalkStep {
     pugi::xml_node node;
     StepType type = StepType::Other;
@@ -41,6 +43,9 @@ public:
     // reads no durations: positions and lengths stay 0, which is all a look at the measure's
     // staves and voices needs.
     MeasureWalker(pugi::xml_node measure, Rational divisionsAtStart, std::string where, bool timed = true);
+    // The same, with the name made only when an error message needs it.
+    MeasureWalker(pugi::xml_node measure, Rational divisionsAtStart, std::function<std::string()> makeWhere,
+                  bool timed = true);
 
     // The next element child; false at the end. Throws CliError(BadInput) on content that
     // cannot be timed (a missing or bad duration, a backup past the start of the measure).
@@ -50,7 +55,7 @@ public:
     Rational Cursor() const { return cursor_; }
     // The furthest the cursor has been.
     Rational Furthest() const { return furthest_; }
-    const std::string& Where() const { return where_; }
+    const std::string& Where() const;
 
 private:
     Rational Duration(pugi::xml_node element, pugi::xml_node duration) const;
@@ -65,7 +70,8 @@ private:
     bool haveNote_ = false;
     std::string lastVoice_;
     int lastStaff_ = 1;
-    std::string where_;
+    mutable std::string where_;
+    mutable std::function<std::string()> makeWhere_;  // empty once where_ is made
     bool timed_ = true;
 };
 

@@ -23,6 +23,9 @@ constexpr int kMaxTupletNumber = 1000;
     throw CliError(ExitCode::BadInput, where + ": " + what);
 }
 
+// Inside a measure the walker names the place, made only when a message needs it.
+[[noreturn]] void Fail(const MeasureWalker& where, const std::string& what) { Fail(where.Where(), what); }
+
 int StepIndex(std::string_view step) {
     static constexpr const char* kSteps = "CDEFGAB";
     if (step.size() != 1) return -1;
@@ -30,7 +33,7 @@ int StepIndex(std::string_view step) {
     return (p == nullptr || step[0] == '\0') ? -1 : static_cast<int>(p - kSteps);
 }
 
-PitchValue ReadPitch(const NoteFields& note, const std::string& where) {
+PitchValue ReadPitch(const NoteFields& note, const MeasureWalker& where) {
     PitchValue pitch;
     pugi::xml_node p = note.pitch;
     const char* stepName = "step";
@@ -90,7 +93,7 @@ void AddArticulation(Event& event, ArticulationMark mark) {
         event.articulations.push_back(mark);
 }
 
-void ReadNotations(pugi::xml_node note, Event& event, const std::string& where) {
+void ReadNotations(pugi::xml_node note, Event& event, const MeasureWalker& where) {
     for (pugi::xml_node notations : note.children("notations")) {
         for (pugi::xml_node child : notations.children()) {
             std::string_view name = child.name();
@@ -129,7 +132,7 @@ void ReadNotations(pugi::xml_node note, Event& event, const std::string& where) 
 
 // The notated value: the <type> and dots when they agree with the <duration> to within one
 // division (exporters round), else the value the duration gives.
-uint32_t NotatedValue(const NoteFields& note, const Event& event, Rational divisions, const std::string& where) {
+uint32_t NotatedValue(const NoteFields& note, const Event& event, Rational divisions, const MeasureWalker& where) {
     std::string_view typeText = TrimmedText(note.type);
     uint32_t typed = typeText.empty() ? 0 : DottedValue(std::string(typeText), note.dots);
     if (!typeText.empty() && typed == 0) Fail(where, "bad <type> \"" + std::string(typeText) + "\"");
@@ -147,7 +150,7 @@ uint32_t NotatedValue(const NoteFields& note, const Event& event, Rational divis
     return static_cast<uint32_t>(rounded);
 }
 
-void ReadTimeModification(const NoteFields& note, Event& event, const std::string& where) {
+void ReadTimeModification(const NoteFields& note, Event& event, const MeasureWalker& where) {
     pugi::xml_node tm = note.timeModification;
     if (!tm) return;
     std::optional<int64_t> actual = ParseInteger(TrimmedText(tm.child("actual-notes")), 1, 1000);
@@ -174,13 +177,16 @@ public:
             measure.node = m;
             measure.number = m.attribute("number").as_string();
             measure.divisionsAtStart = divisions;
-            MeasureWalker walker(m, divisions, Where(measure), false);
-            WalkStep step;
-            while (walker.Next(step)) {
-                NoteStaves(step, walker.Where());
-                if (step.type == StepType::Note && !(step.chord && step.note.rest)) AddVoiceName(step.staff, step.voice);
+            {
+                MeasureWalker walker(m, divisions, [this, &measure] { return Where(measure); }, false);
+                WalkStep step;
+                while (walker.Next(step)) {
+                    NoteStaves(step, walker);
+                    if (step.type == StepType::Note && !(step.chord && step.note.rest))
+                        AddVoiceName(step.staff, step.voice);
+                }
+                measure.divisionsAtEnd = divisions = walker.Divisions();
             }
-            measure.divisionsAtEnd = divisions = walker.Divisions();
             part_.measures.push_back(std::move(measure));
             if (part_.measures.size() > kMaxMeasures)
                 Fail(score_.path + ": part " + part_.id, "more than 32767 measures; the host cannot hold them");
@@ -191,8 +197,7 @@ public:
     // The events of every voice in one measure.
     void Detail(Measure& measure) {
         if (measure.detailed) return;
-        std::string where = Where(measure);
-        MeasureWalker walker(measure.node, measure.divisionsAtStart, where);
+        MeasureWalker walker(measure.node, measure.divisionsAtStart, [this, &measure] { return Where(measure); });
         WalkStep step;
         std::vector<VoiceSlot> chord;  // the events the current chord has made, one per staff
         while (walker.Next(step)) {
@@ -201,7 +206,7 @@ public:
                 reach = std::max(reach, step.type == StepType::Note ? step.start + step.duration : walker.Cursor());
             }
             if (step.type != StepType::Note) continue;
-            ReadNote(measure, step, chord, walker.Divisions(), where);
+            ReadNote(measure, step, chord, walker.Divisions(), walker);
         }
         measure.length = walker.Furthest();
         auto earlier = [](const Event& a, const Event& b) { return a.onset < b.onset; };
@@ -216,7 +221,7 @@ private:
         return score_.path + ": part " + part_.id + ", measure " + (measure.number.empty() ? "?" : measure.number);
     }
 
-    void NoteStaves(const WalkStep& step, const std::string& where) {
+    void NoteStaves(const WalkStep& step, const MeasureWalker& where) {
         if (step.type == StepType::Forward || step.type == StepType::Note)
             part_.staffCount = std::max(part_.staffCount, step.staff);
         if (step.type == StepType::Other && std::strcmp(step.node.name(), "attributes") == 0) {
@@ -242,7 +247,7 @@ private:
     }
 
     void ReadNote(Measure& measure, const WalkStep& step, std::vector<VoiceSlot>& chord, Rational divisions,
-                  const std::string& where) {
+                  const MeasureWalker& where) {
         pugi::xml_node node = step.node;
         const NoteFields& fields = step.note;
         bool rest = static_cast<bool>(fields.rest);
@@ -279,7 +284,7 @@ private:
         chord.push_back({vi, measure.voices[vi].events.size() - 1});
     }
 
-    static void AddHead(Event& event, const WalkStep& step, const std::string& where) {
+    static void AddHead(Event& event, const WalkStep& step, const MeasureWalker& where) {
         if (event.notes.size() >= static_cast<size_t>(kMaxNotesPerEntry))
             Fail(where, "a chord of more than 12 notes; one host entry holds at most 12");
         NoteHead head;
