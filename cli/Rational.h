@@ -34,7 +34,8 @@ public:
     }
 
     friend Rational operator+(const Rational& a, const Rational& b) {
-        int64_t g = std::gcd(a.den_, b.den_);
+        // Equal denominators (the common case) have themselves as their gcd.
+        int64_t g = a.den_ == b.den_ ? a.den_ : std::gcd(a.den_, b.den_);
         int64_t sum;
         if (__builtin_add_overflow(Checked(a.num_, b.den_ / g), Checked(b.num_, a.den_ / g), &sum))
             throw std::overflow_error("time value out of range");
@@ -42,8 +43,9 @@ public:
     }
     friend Rational operator-(const Rational& a, const Rational& b) { return a + Rational(-b.num_, b.den_); }
     friend Rational operator*(const Rational& a, const Rational& b) {
-        int64_t g1 = std::gcd(a.num_, b.den_);
-        int64_t g2 = std::gcd(b.num_, a.den_);
+        // gcd(x, 1) is 1 for every x, 0 included.
+        int64_t g1 = b.den_ == 1 ? 1 : std::gcd(a.num_, b.den_);
+        int64_t g2 = a.den_ == 1 ? 1 : std::gcd(b.num_, a.den_);
         if (g1 == 0) g1 = 1;
         if (g2 == 0) g2 = 1;
         return Rational(Checked(a.num_ / g1, b.num_ / g2), Checked(a.den_ / g2, b.den_ / g1));
@@ -74,6 +76,7 @@ private:
             num_ = -num_;
             den_ = -den_;
         }
+        if (den_ == 1) return;
         int64_t g = std::gcd(num_, den_);
         if (g > 1) {
             num_ /= g;
