@@ -34,13 +34,13 @@ uint32_t WithDots(uint32_t base, int dots) {
 
 } // namespace
 
-uint32_t TypeValue(const std::string& typeName) {
+uint32_t TypeValue(std::string_view typeName) {
     for (const NoteType& t : kTypes)
-        if (typeName == t.name) return t.edus;
+        if (typeName == std::string_view(t.name)) return t.edus;
     return 0;
 }
 
-uint32_t DottedValue(const std::string& typeName, int dots) {
+uint32_t DottedValue(std::string_view typeName, int dots) {
     if (dots < 0 || dots > kMaxDots) return 0;
     return WithDots(TypeValue(typeName), dots);
 }

@@ -5,15 +5,16 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace beatclone::cli {
 
 // EDUs of an undotted note type ("quarter" = 1024), or 0 for a name MusicXML does not have.
-uint32_t TypeValue(const std::string& typeName);
+uint32_t TypeValue(std::string_view typeName);
 
 // EDUs of a note type with `dots` augmentation dots, or 0 when the name is unknown or the
 // dots go below the smallest value.
-uint32_t DottedValue(const std::string& typeName, int dots);
+uint32_t DottedValue(std::string_view typeName, int dots);
 
 struct TypeAndDots {
     const char* type;

@@ -134,7 +134,7 @@ void ReadNotations(pugi::xml_node note, Event& event, const MeasureWalker& where
 // division (exporters round), else the value the duration gives.
 uint32_t NotatedValue(const NoteFields& note, const Event& event, Rational divisions, const MeasureWalker& where) {
     std::string_view typeText = TrimmedText(note.type);
-    uint32_t typed = typeText.empty() ? 0 : DottedValue(std::string(typeText), note.dots);
+    uint32_t typed = typeText.empty() ? 0 : DottedValue(typeText, note.dots);
     if (!typeText.empty() && typed == 0) Fail(where, "bad <type> \"" + std::string(typeText) + "\"");
     if (event.grace) return typed != 0 ? typed : 512;
 
