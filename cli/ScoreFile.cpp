@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
 
 #include <fcntl.h>
@@ -168,12 +169,15 @@ void SaveScoreFile(const ScoreFile& score, const std::string& path, ScoreFormat 
             throw;
         }
     } else {
-        // Large stdio buffers: pugixml hands over its output in small pieces.
+        // Large stdio buffers: pugixml hands over its output in small pieces. The buffer is
+        // our own: given none, glibc ignores the size asked for and writes in 4 KB pieces.
+        constexpr size_t kBufferBytes = size_t{1} << 20;
+        std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kBufferBytes);
         FILE* file = ::fdopen(fd, "wb");
         bool ok = file != nullptr;
         int e = errno;
         if (ok) {
-            std::setvbuf(file, nullptr, _IOFBF, 1 << 20);
+            std::setvbuf(file, buffer.get(), _IOFBF, kBufferBytes);
             pugi::xml_writer_file writer(file);
             score.document.save(writer, "  ", kSaveOptions, pugi::encoding_utf8);
             ok = std::ferror(file) == 0;
