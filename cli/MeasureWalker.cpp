@@ -40,8 +40,9 @@ void MeasureWalker::ReadStaffAndVoice(pugi::xml_node staff, pugi::xml_node voice
         step.staff = static_cast<int>(*s);
     }
     std::string_view text = TrimmedText(voice);
-    if (text.empty()) step.voice.assign(1, '1');
-    else step.voice.assign(text);
+    if (text.empty()) text = "1";
+    // Most notes repeat the voice of the step before; that needs no copy.
+    if (step.voice != text) step.voice.assign(text);
 }
 
 Rational MeasureWalker::Duration(pugi::xml_node element, pugi::xml_node duration) const {
@@ -121,7 +122,8 @@ bool MeasureWalker::Next(WalkStep& step) {
     pugi::xml_node node = next_;
     next_ = next_.next_sibling();
 
-    // Everything as in a fresh WalkStep, without building one (the voice keeps its buffer).
+    // Everything as in a fresh WalkStep, without building one. The voice is left to the
+    // branches below: notes and forwards read one, the rest clear it.
     step.node = node;
     step.type = StepType::Other;
     step.cursorBefore = cursor_;
@@ -130,7 +132,6 @@ bool MeasureWalker::Next(WalkStep& step) {
     step.chord = false;
     step.grace = false;
     step.staff = 1;
-    step.voice.clear();
     step.note = kNoFields;
     const char* name = node.name();
 
@@ -146,7 +147,7 @@ bool MeasureWalker::Next(WalkStep& step) {
             if (!step.note.voice) step.voice = lastVoice_;
             if (!step.note.staff) step.staff = lastStaff_;
         }
-        lastVoice_ = step.voice;
+        if (lastVoice_ != step.voice) lastVoice_ = step.voice;
         lastStaff_ = step.staff;
         if (step.chord && haveNote_) {
             step.start = lastNoteStart_;
@@ -158,6 +159,7 @@ bool MeasureWalker::Next(WalkStep& step) {
         haveNote_ = true;
     } else if (NameIs(name, "backup")) {
         step.type = StepType::Backup;
+        step.voice.clear();
         if (timed_) step.duration = Duration(node, node.child("duration"));
         if (step.duration > cursor_) Fail("<backup> goes back past the start of the measure");
         cursor_ -= step.duration;
@@ -167,6 +169,7 @@ bool MeasureWalker::Next(WalkStep& step) {
         ReadStaffAndVoice(node.child("staff"), node.child("voice"), step);
         cursor_ += step.duration;
     } else {
+        step.voice.clear();
         if (NameIs(name, "attributes")) {
             if (pugi::xml_node d = node.child("divisions")) {
                 std::optional<Rational> value = ParseDecimal(TrimmedText(d));
