@@ -5,6 +5,7 @@
 #include "simhost/SimFormat.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace beatclone::cli {
 namespace {
@@ -65,12 +66,16 @@ const HostStaff* HostMapping::FindSlot(int16_t slot) const {
 }
 
 std::vector<Event> WithGaps(const VoiceMeasure& voice, const std::string& where) {
+    return WithGaps(voice, [&where] { return where; });
+}
+
+std::vector<Event> WithGaps(const VoiceMeasure& voice, const std::function<std::string()>& where) {
     std::vector<Event> out;
     out.reserve(voice.events.size());
     Rational reached(0);
     for (const Event& e : voice.events) {
         if (e.onset < reached)
-            throw CliError(ExitCode::BadInput, where + ": voice " + voice.voice + " on staff " +
+            throw CliError(ExitCode::BadInput, where() + ": voice " + voice.voice + " on staff " +
                                                    std::to_string(voice.staff) +
                                                    " overlaps itself; a layer plays one thing at a time");
         if (e.onset > reached) {
@@ -113,10 +118,11 @@ HostMapping LoadIntoHost(const Score& score, simhost::Document& document) {
             for (size_t layer = 0; layer < layers.size(); ++layer) {
                 const VoiceMeasure* voice = measure.Find(staff.staff, layers[layer]);
                 if (voice == nullptr) continue;
-                std::string where = score.path + ": part " + part.id + ", measure " + measure.number;
-                std::vector<Event> events = WithGaps(*voice, where);
+                // Only an error message needs the place spelt out.
+                auto where = [&] { return score.path + ": part " + part.id + ", measure " + measure.number; };
+                std::vector<Event> events = WithGaps(*voice, std::ref(where));
                 if (events.size() > kMaxEntriesPerMeasure)
-                    throw CliError(ExitCode::BadInput, where + ": more entries in one voice than the host can hold");
+                    throw CliError(ExitCode::BadInput, where() + ": more entries in one voice than the host can hold");
                 std::vector<PlannedTuplet> tuplets = PlanTuplets(events);
                 std::vector<EntryRecord> entries;
                 entries.reserve(events.size());

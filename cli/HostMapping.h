@@ -6,6 +6,8 @@
 #include "simhost/SimHost.h"
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 namespace beatclone::cli {
@@ -30,6 +32,8 @@ inline int16_t HostMeasure(size_t m) { return static_cast<int16_t>(m + 1); }
 // The entries of one voice in one measure as the host holds them, with gaps for the time the
 // voice skips. Throws CliError(BadInput) when the voice overlaps itself.
 std::vector<Event> WithGaps(const VoiceMeasure& voice, const std::string& where);
+// The same, with the place named only when an error message needs it.
+std::vector<Event> WithGaps(const VoiceMeasure& voice, const std::function<std::string()>& where);
 
 // Fills `document` (empty) with the score: staves, measures, entries of every layer and
 // their tuplet and articulation details.
