@@ -54,6 +54,13 @@ struct CellAddress {
     auto operator<=>(const CellAddress&) const = default;
 };
 
+struct CellAddressHash {
+    size_t operator()(const CellAddress& c) const noexcept {
+        return std::hash<uint64_t>{}(uint64_t{static_cast<uint16_t>(c.instrument)} << 32 |
+                                     uint64_t{static_cast<uint16_t>(c.measure)} << 16 | static_cast<uint16_t>(c.layer));
+    }
+};
+
 class FrameBooks;
 struct LentFrame;
 
@@ -105,7 +112,8 @@ private:
     int16_t measureCount_ = 0;
     uint32_t lastEntryNumber_ = 0;
     std::vector<int16_t> instruments_;
-    std::map<CellAddress, std::vector<EntryRecord>> cells_;
+    // Looked up once per frame lent: hashed, not ordered, since nothing walks it in order.
+    std::unordered_map<CellAddress, std::vector<EntryRecord>, CellAddressHash> cells_;
     std::unordered_map<uint32_t, CellAddress> cellOfEntry_;
     std::map<EDataAddress, std::vector<uint8_t>> edata_;
 };
