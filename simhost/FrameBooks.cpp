@@ -28,12 +28,15 @@ FrameBooks::FrameBooks(std::vector<std::string>& problems) : problems_(problems)
 
 TgfFrame* FrameBooks::Lend(const FrameOrigin& origin, std::span<const EntryRecord> entries,
                            std::span<const FrameTupletRecord> tuplets) {
-    auto lent = std::make_unique<LentFrame>();
-    lent->origin = origin;
-    lent->serial = ++lent_;
-    lent->header = GuardedBlock(sizeof(TgfFrame));
-    lent->entries = CopyOf(entries);
-    lent->tuplets = CopyOf(tuplets);
+    LentFrame made;
+    made.origin = origin;
+    made.serial = ++lent_;
+    made.header = GuardedBlock(sizeof(TgfFrame));
+    made.entries = CopyOf(entries);
+    made.tuplets = CopyOf(tuplets);
+    // The books hold the record itself (in a map node, so it never moves), keyed by its header.
+    const TgfFrame* key = &made.Frame();
+    LentFrame* lent = &(frames_[key] = std::move(made));
 
     TgfFrame& frame = lent->Frame();
     frame.slotList = origin.slotList;
@@ -49,7 +52,6 @@ TgfFrame* FrameBooks::Lend(const FrameOrigin& origin, std::span<const EntryRecor
     ++liveCount_;
     bytesNow_ += lent->Bytes();
     if (bytesNow_ > bytesPeak_) bytesPeak_ = bytesNow_;
-    frames_[&frame] = std::move(lent);
     return &frame;
 }
 
@@ -64,7 +66,7 @@ LentFrame* FrameBooks::Find(const TgfFrame* frame, const char* function, bool fr
         problems_.push_back(std::string(function) + ": a frame the host never lent (or long since freed)");
         return nullptr;
     }
-    LentFrame& lent = *it->second;
+    LentFrame& lent = it->second;
     if (!lent.live) {
         Problem(function, lent, freeing ? "freed twice" : "used after it was freed");
         return nullptr;
@@ -148,19 +150,19 @@ void FrameBooks::TrimQuarantine() {
         const auto it = frames_.find(freedOrder_.front());
         freedOrder_.pop_front();
         if (it == frames_.end()) continue;
-        CheckFreed(*it->second);
-        quarantinedBytes_ -= it->second->Bytes();
+        CheckFreed(it->second);
+        quarantinedBytes_ -= it->second.Bytes();
         frames_.erase(it);
     }
 }
 
 size_t FrameBooks::Audit() {
     for (auto& [frame, lent] : frames_) {
-        if (lent->live) {
-            Problem("CheckNoLiveFrames", *lent, "still lent");
-            Sound(*lent, "CheckNoLiveFrames");
+        if (lent.live) {
+            Problem("CheckNoLiveFrames", lent, "still lent");
+            Sound(lent, "CheckNoLiveFrames");
         } else {
-            CheckFreed(*lent);
+            CheckFreed(lent);
         }
     }
     for (Retired& retired : retiredArrays_) CheckRetired(retired);

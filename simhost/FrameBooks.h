@@ -89,7 +89,7 @@ private:
     void TrimQuarantine();
 
     std::vector<std::string>& problems_;
-    std::unordered_map<const TgfFrame*, std::unique_ptr<LentFrame>> frames_;
+    std::unordered_map<const TgfFrame*, LentFrame> frames_;  // nodes: a LentFrame never moves
     std::deque<const TgfFrame*> freedOrder_; // oldest first
     std::deque<Retired> retiredArrays_;      // oldest first
     size_t quarantinedBytes_ = 0;
