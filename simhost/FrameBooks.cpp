@@ -17,12 +17,14 @@ GuardedBlock CopyOf(std::span<const Record> records) {
     return block;
 }
 
-} // namespace
-
-std::string LentFrame::Describe() const {
+std::string DescribeFrame(uint64_t serial, const FrameOrigin& origin) {
     return "frame #" + std::to_string(serial) + " (slot " + std::to_string(origin.slot) + ", measure " +
            std::to_string(origin.measure) + ", layer " + std::to_string(origin.layer) + ")";
 }
+
+} // namespace
+
+std::string LentFrame::Describe() const { return DescribeFrame(serial, origin); }
 
 FrameBooks::FrameBooks(std::vector<std::string>& problems) : problems_(problems) {}
 
@@ -114,22 +116,23 @@ void FrameBooks::ReplaceEntries(LentFrame& lent, GuardedBlock fresh, int16_t cou
     bytesNow_ -= lent.entries.PayloadBytes();
     bytesNow_ += fresh.PayloadBytes();
     if (bytesNow_ > bytesPeak_) bytesPeak_ = bytesNow_;
-    Retire(std::exchange(lent.entries, std::move(fresh)), "entry array of " + lent.Describe());
+    Retire(std::exchange(lent.entries, std::move(fresh)), lent);
     TgfFrame& frame = lent.Frame();
     frame.entries = reinterpret_cast<EntryRecord*>(lent.entries.Data());
     frame.entryCount = count;
     TrimQuarantine();
 }
 
-void FrameBooks::Retire(GuardedBlock block, std::string what) {
+void FrameBooks::Retire(GuardedBlock block, const LentFrame& owner) {
     block.Quarantine();
     quarantinedBytes_ += block.PayloadBytes();
-    retiredArrays_.push_back(Retired{std::move(block), std::move(what)});
+    retiredArrays_.push_back(Retired{std::move(block), owner.serial, owner.origin});
 }
 
 void FrameBooks::CheckRetired(Retired& retired) {
     if (retired.reported || retired.block.PoisonIntact()) return;
-    problems_.push_back("the replaced " + retired.what + " was written through a stale pointer");
+    problems_.push_back("the replaced entry array of " + DescribeFrame(retired.serial, retired.origin) +
+                        " was written through a stale pointer");
     retired.reported = true;
 }
 

@@ -77,13 +77,16 @@ public:
     void Clear();
 
 private:
+    // A replaced entry array, with the frame it belonged to (described only if it is found
+    // written to).
     struct Retired {
         GuardedBlock block;
-        std::string what;
+        uint64_t serial;
+        FrameOrigin origin;
         bool reported = false;
     };
     void Problem(const char* function, const LentFrame& lent, const char* what);
-    void Retire(GuardedBlock block, std::string what);
+    void Retire(GuardedBlock block, const LentFrame& owner);
     void CheckRetired(Retired& retired);
     void CheckFreed(LentFrame& lent);
     void TrimQuarantine();
