@@ -69,6 +69,23 @@ std::vector<Event> WithGaps(const VoiceMeasure& voice, const std::string& where)
     return WithGaps(voice, [&where] { return where; });
 }
 
+namespace {
+
+// The EDUs of a gap from `reached` to `onset`; WithGaps writes none of 0.
+int64_t GapEdus(const Rational& reached, const Rational& onset) { return ((onset - reached) * Rational(1024)).Round(); }
+
+// Whether WithGaps would give back the voice's events as they are: nothing overlaps, no gap.
+bool PlaysThrough(const VoiceMeasure& voice) {
+    Rational reached(0);
+    for (const Event& e : voice.events) {
+        if (e.onset < reached || (e.onset > reached && GapEdus(reached, e.onset) > 0)) return false;
+        reached = std::max(reached, e.End());
+    }
+    return true;
+}
+
+} // namespace
+
 std::vector<Event> WithGaps(const VoiceMeasure& voice, const std::function<std::string()>& where) {
     std::vector<Event> out;
     out.reserve(voice.events.size());
@@ -83,7 +100,7 @@ std::vector<Event> WithGaps(const VoiceMeasure& voice, const std::function<std::
             gap.kind = EventKind::Gap;
             gap.onset = reached;
             gap.duration = e.onset - reached;
-            int64_t edus = (gap.duration * Rational(1024)).Round();
+            int64_t edus = GapEdus(reached, e.onset);
             if (edus > 0) {
                 gap.notated = static_cast<uint32_t>(std::min<int64_t>(edus, 0x7FFFFFFF));
                 out.push_back(gap);
@@ -120,7 +137,11 @@ HostMapping LoadIntoHost(const Score& score, simhost::Document& document) {
                 if (voice == nullptr) continue;
                 // Only an error message needs the place spelt out.
                 auto where = [&] { return score.path + ": part " + part.id + ", measure " + measure.number; };
-                std::vector<Event> events = WithGaps(*voice, std::ref(where));
+                // Most voices play through without a gap; their events need no copy.
+                const bool through = PlaysThrough(*voice);
+                std::vector<Event> withGaps;
+                if (!through) withGaps = WithGaps(*voice, std::ref(where));
+                const std::vector<Event>& events = through ? voice->events : withGaps;
                 if (events.size() > kMaxEntriesPerMeasure)
                     throw CliError(ExitCode::BadInput, where() + ": more entries in one voice than the host can hold");
                 std::vector<PlannedTuplet> tuplets = PlanTuplets(events);
