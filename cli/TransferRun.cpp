@@ -73,11 +73,16 @@ Cells Snapshot(const simhost::Document& document, int16_t instrument, int16_t la
     return cells;
 }
 
-bool SameCells(const Cells& a, const Cells& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (a[i].size() != b[i].size() || (!a[i].empty() && std::memcmp(a[i].data(), b[i].data(), a[i].size() * sizeof(EntryRecord)) != 0))
+// Whether the cells still hold what `before` took of them; compared in place, not copied again.
+bool Unchanged(const Cells& before, const simhost::Document& document, int16_t instrument, int16_t layer, size_t first,
+               size_t last) {
+    if (before.size() != last - first + 1) return false;
+    for (size_t i = 0; i < before.size(); ++i) {
+        const std::vector<EntryRecord>& a = before[i];
+        const std::vector<EntryRecord>& b = document.Entries(instrument, HostMeasure(first + i), layer);
+        if (a.size() != b.size() || (!a.empty() && std::memcmp(a.data(), b.data(), a.size() * sizeof(EntryRecord)) != 0))
             return false;
+    }
     return true;
 }
 
@@ -209,7 +214,7 @@ TransferReport RunTransfer(Score& score, const TransferRequest& request) {
         const Watched& w = watched[i];
         LayerOutcome& outcome = report.layers[i];
         int16_t instrument = instrumentOf(w.ref);
-        bool changed = !SameCells(w.before, Snapshot(document, instrument, w.layer, destination.firstMeasure, destination.lastMeasure));
+        bool changed = !Unchanged(w.before, document, instrument, w.layer, destination.firstMeasure, destination.lastMeasure);
         bool isSource = w.ref == sourceRef && w.layer == 0 && destination.firstMeasure == source.firstMeasure;
         if (changed) outcome.result = LayerResult::Rebuilt;
         else if (isSource) outcome.result = LayerResult::SameAsSource;
