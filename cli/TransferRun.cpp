@@ -7,6 +7,7 @@
 #include "cli/PluginModule.h"
 #include "cli/ScoreReader.h"
 #include "cli/Selection.h"
+#include "host/Utf8.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,23 +16,6 @@ namespace beatclone::cli {
 namespace {
 
 constexpr int16_t kLayers = 4;
-
-std::string Utf8(const std::u16string& text) {
-    std::string out;
-    for (char16_t c : text) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 simhost::Document& FreshDocument() {
     simhost::Host& host = simhost::Host::Instance();
@@ -47,7 +31,7 @@ int16_t RunCommand(const PluginModule& module, int16_t command, const RegionReco
     int16_t answer = module.Invoke(command, &region);
     if (host.MessageBoxes().size() > boxes) {
         const simhost::MessageBoxCall& box = host.MessageBoxes()[boxes];
-        throw CliError(ExitCode::Refused, "the module refused " + what + ": " + Utf8(box.text));
+        throw CliError(ExitCode::Refused, "the module refused " + what + ": " + Utf16ToUtf8(box.text));
     }
     return answer;
 }
