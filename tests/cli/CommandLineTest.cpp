@@ -4,7 +4,7 @@
 #include "ScoreText.h"
 #include "VoiceDigest.h"
 
-#include "cli/ScoreReader.h"
+#include "cli/musicxml/ScoreReader.h"
 
 #include <gtest/gtest.h>
 #include <zip.h>
@@ -122,10 +122,10 @@ TEST_F(CommandLine, CompressedOutputRoundTripsTheMusic) {
     std::string in = Input(Quartet());
     ASSERT_EQ(RunTool({in, "-o", Out("out.mxl")}).exitCode, 0);
     ASSERT_EQ(RunTool({Out("out.mxl"), "-o", Out("back.musicxml")}).exitCode, 0);
-    Score original, back;
+    MusicXmlScore original, back;
     ReadScore(in, original);
     ReadScore(Out("back.musicxml"), back);
-    EXPECT_EQ(DigestOf(original), DigestOf(back));
+    EXPECT_EQ(DigestOf(original.score), DigestOf(back.score));
 }
 
 TEST_F(CommandLine, ReportsForScriptsAndPeople) {
