@@ -31,8 +31,6 @@ constexpr std::array<std::pair<ArticulationKind, const char*>, 17> kSymbols = {{
 }};
 
 // Appends the mark of an articulation: "." staccato, ">" accent, "-" tenuto, "^" marcato ...
-// Appending to `text` in place also keeps GCC 12's -Wrestrict from a false alarm on
-// "(" + std::to_string(...) in optimised builds.
 void AppendArticulationSymbol(std::string& text, ArticulationKind kind) {
     for (const auto& [k, symbol] : kSymbols)
         if (k == kind) {
@@ -72,13 +70,16 @@ void AppendNotes(std::string& text, const Event& e, const std::string& value) {
 }
 
 std::string EventText(const Event& e) {
-    std::string text = e.grace ? "g:" : "";
+    // Built by appending only: GCC 12 takes assigning or prepending a literal to a string here
+    // for an overlapping copy (a false -Wrestrict in optimised builds).
     std::string value = ShortValueName(e.notated);
+    std::string text;
     if (e.kind == EventKind::Gap) {
-        text = "_";
+        text += '_';
         text += value;
         return text;
     }
+    if (e.grace) text += "g:";
     if (e.kind == EventKind::Rest) {
         text += e.measureRest ? "R" : "r";
         if (!e.measureRest) text += value;

@@ -193,43 +193,57 @@ struct LaidTuplet {
     size_t lastMember;
 };
 
-} // namespace
+// Lays the tuplets stored on host entries out over the events, one event at a time.
+class Layout {
+public:
+    explicit Layout(std::vector<Event>& events) : events_(events) {}
 
-std::vector<PlannedTuplet> PlanTuplets(const std::vector<Event>& events) { return Planner(events).Plan(); }
+    void Run(const std::vector<EntryTuplets>& tuplets) {
+        for (size_t i = 0; i < events_.size(); ++i) {
+            Event& e = events_[i];
+            if (e.kind == EventKind::Gap) {
+                CloseFrom(0);
+                continue;
+            }
+            if (e.grace) continue;
+            if (i < tuplets.size()) OpenStored(tuplets[i], i);
+            SetTimeModification(e);
+            Contribute(e, i);
+            CloseCompleted();
+        }
+        CloseFrom(0);
+    }
 
-void LayOutTuplets(std::vector<Event>& events, const std::vector<EntryTuplets>& tuplets) {
-    std::vector<LaidTuplet> open;
-    auto closeFrom = [&](size_t d) {
-        while (open.size() > d) {
+private:
+    // Closes the tuplet at depth `d` and everything inside it, marking each on its last member.
+    void CloseFrom(size_t d) {
+        while (open_.size() > d) {
             TupletMark stop;
             stop.start = false;
-            stop.number = static_cast<int>(open.size());
-            events[open.back().lastMember].tupletMarks.push_back(stop);
-            open.pop_back();
+            stop.number = static_cast<int>(open_.size());
+            events_[open_.back().lastMember].tupletMarks.push_back(stop);
+            open_.pop_back();
         }
-    };
-    for (size_t i = 0; i < events.size(); ++i) {
-        Event& e = events[i];
-        if (e.kind == EventKind::Gap) {
-            closeFrom(0);
-            continue;
+    }
+
+    void OpenStored(const EntryTuplets& definitions, size_t i) {
+        for (const simhost::TupletDefinition& d : definitions) {
+            if (d.actual == 0 || d.normal == 0) continue;
+            TupletMark start;
+            start.number = static_cast<int>(open_.size()) + 1;
+            start.actual = d.actual;
+            start.normal = d.normal;
+            start.showNumber = d.showNumber;
+            start.bracket = d.bracket != 0;
+            events_[i].tupletMarks.push_back(start);
+            open_.push_back({d.actual, d.normal, Rational(simhost::GetTupletSpan(d)), i});
         }
-        if (e.grace) continue;
-        if (i < tuplets.size()) {
-            for (const simhost::TupletDefinition& d : tuplets[i]) {
-                if (d.actual == 0 || d.normal == 0) continue;
-                TupletMark start;
-                start.number = static_cast<int>(open.size()) + 1;
-                start.actual = d.actual;
-                start.normal = d.normal;
-                start.showNumber = d.showNumber;
-                start.bracket = d.bracket != 0;
-                e.tupletMarks.push_back(start);
-                open.push_back({d.actual, d.normal, Rational(simhost::GetTupletSpan(d)), i});
-            }
-        }
+    }
+
+    // The product of the open tuplets' ratios.
+    void SetTimeModification(Event& e) const {
         int64_t actual = 1, normal = 1;
-        for (const LaidTuplet& t : open) {
+        for (const LaidTuplet& t : open_) {
             actual *= t.actual;
             normal *= t.normal;
         }
@@ -241,21 +255,34 @@ void LayOutTuplets(std::vector<Event>& events, const std::vector<EntryTuplets>& 
         }
         e.tmActual = static_cast<int>(actual);
         e.tmNormal = static_cast<int>(normal);
+    }
 
+    void Contribute(const Event& e, size_t i) {
         Rational value(e.notated);
-        for (size_t d = open.size(); d-- > 0;) {
-            open[d].remaining -= value;
-            open[d].lastMember = i;
-            value = value / Rational(open[d].actual, open[d].normal);
+        for (size_t d = open_.size(); d-- > 0;) {
+            open_[d].remaining -= value;
+            open_[d].lastMember = i;
+            value = value / Rational(open_[d].actual, open_[d].normal);
         }
-        // A tuplet is complete once its span is used up; those inside it end with it.
-        for (size_t d = 0; d < open.size(); ++d)
-            if (open[d].remaining <= Rational(0)) {
-                closeFrom(d);
+    }
+
+    // A tuplet is complete once its span is used up; those inside it end with it.
+    void CloseCompleted() {
+        for (size_t d = 0; d < open_.size(); ++d)
+            if (open_[d].remaining <= Rational(0)) {
+                CloseFrom(d);
                 break;
             }
     }
-    closeFrom(0);
-}
+
+    std::vector<Event>& events_;
+    std::vector<LaidTuplet> open_;
+};
+
+} // namespace
+
+std::vector<PlannedTuplet> PlanTuplets(const std::vector<Event>& events) { return Planner(events).Plan(); }
+
+void LayOutTuplets(std::vector<Event>& events, const std::vector<EntryTuplets>& tuplets) { Layout(events).Run(tuplets); }
 
 } // namespace beatclone::cli

@@ -116,14 +116,9 @@ void ScanNote(pugi::xml_node note, NoteFields& f) {
 
 } // namespace
 
-bool MeasureWalker::Next(WalkStep& step) {
-    while (next_ && next_.type() != pugi::node_element) next_ = next_.next_sibling();
-    if (!next_) return false;
-    pugi::xml_node node = next_;
-    next_ = next_.next_sibling();
-
+void MeasureWalker::Reset(WalkStep& step, pugi::xml_node node) const {
     // Everything as in a fresh WalkStep, without building one. The voice is left to the
-    // branches below: notes and forwards read one, the rest clear it.
+    // steps below: notes and forwards read one, the rest clear it.
     step.node = node;
     step.type = StepType::Other;
     step.cursorBefore = cursor_;
@@ -133,52 +128,71 @@ bool MeasureWalker::Next(WalkStep& step) {
     step.grace = false;
     step.staff = 1;
     step.note = kNoFields;
-    const char* name = node.name();
+}
 
-    if (NameIs(name, "note")) {
-        step.type = StepType::Note;
-        ScanNote(node, step.note);
-        step.grace = static_cast<bool>(step.note.grace);
-        step.chord = static_cast<bool>(step.note.chord);
-        step.duration = (step.grace || !timed_) ? Rational(0) : Duration(node, step.note.duration);
-        ReadStaffAndVoice(step.note.staff, step.note.voice, step);
-        // Some exporters leave <voice> and <staff> off the later notes of a chord.
-        if (step.chord && haveNote_) {
-            if (!step.note.voice) step.voice = lastVoice_;
-            if (!step.note.staff) step.staff = lastStaff_;
-        }
-        if (lastVoice_ != step.voice) lastVoice_ = step.voice;
-        lastStaff_ = step.staff;
-        if (step.chord && haveNote_) {
-            step.start = lastNoteStart_;
-        } else {
-            step.start = cursor_;
-            lastNoteStart_ = cursor_;
-            cursor_ += step.duration;
-        }
-        haveNote_ = true;
-    } else if (NameIs(name, "backup")) {
-        step.type = StepType::Backup;
-        step.voice.clear();
-        if (timed_) step.duration = Duration(node, node.child("duration"));
-        if (step.duration > cursor_) Fail("<backup> goes back past the start of the measure");
-        cursor_ -= step.duration;
-    } else if (NameIs(name, "forward")) {
-        step.type = StepType::Forward;
-        if (timed_) step.duration = Duration(node, node.child("duration"));
-        ReadStaffAndVoice(node.child("staff"), node.child("voice"), step);
-        cursor_ += step.duration;
-    } else {
-        step.voice.clear();
-        if (NameIs(name, "attributes")) {
-            if (pugi::xml_node d = node.child("divisions")) {
-                std::optional<Rational> value = ParseDecimal(TrimmedText(d));
-                if (!value || *value <= Rational(0) || *value > Rational(kMaxDivisions))
-                    Fail("bad <divisions> \"" + std::string(TrimmedText(d)) + "\"");
-                divisions_ = *value;
-            }
-        }
+void MeasureWalker::StepNote(WalkStep& step) {
+    pugi::xml_node node = step.node;
+    step.type = StepType::Note;
+    ScanNote(node, step.note);
+    step.grace = static_cast<bool>(step.note.grace);
+    step.chord = static_cast<bool>(step.note.chord);
+    step.duration = (step.grace || !timed_) ? Rational(0) : Duration(node, step.note.duration);
+    ReadStaffAndVoice(step.note.staff, step.note.voice, step);
+    // Some exporters leave <voice> and <staff> off the later notes of a chord.
+    if (step.chord && haveNote_) {
+        if (!step.note.voice) step.voice = lastVoice_;
+        if (!step.note.staff) step.staff = lastStaff_;
     }
+    if (lastVoice_ != step.voice) lastVoice_ = step.voice;
+    lastStaff_ = step.staff;
+    if (step.chord && haveNote_) {
+        step.start = lastNoteStart_;
+    } else {
+        step.start = cursor_;
+        lastNoteStart_ = cursor_;
+        cursor_ += step.duration;
+    }
+    haveNote_ = true;
+}
+
+void MeasureWalker::StepBackup(WalkStep& step) {
+    step.type = StepType::Backup;
+    step.voice.clear();
+    if (timed_) step.duration = Duration(step.node, step.node.child("duration"));
+    if (step.duration > cursor_) Fail("<backup> goes back past the start of the measure");
+    cursor_ -= step.duration;
+}
+
+void MeasureWalker::StepForward(WalkStep& step) {
+    step.type = StepType::Forward;
+    if (timed_) step.duration = Duration(step.node, step.node.child("duration"));
+    ReadStaffAndVoice(step.node.child("staff"), step.node.child("voice"), step);
+    cursor_ += step.duration;
+}
+
+void MeasureWalker::StepOther(WalkStep& step) {
+    step.voice.clear();
+    if (!NameIs(step.node.name(), "attributes")) return;
+    if (pugi::xml_node d = step.node.child("divisions")) {
+        std::optional<Rational> value = ParseDecimal(TrimmedText(d));
+        if (!value || *value <= Rational(0) || *value > Rational(kMaxDivisions))
+            Fail("bad <divisions> \"" + std::string(TrimmedText(d)) + "\"");
+        divisions_ = *value;
+    }
+}
+
+bool MeasureWalker::Next(WalkStep& step) {
+    while (next_ && next_.type() != pugi::node_element) next_ = next_.next_sibling();
+    if (!next_) return false;
+    pugi::xml_node node = next_;
+    next_ = next_.next_sibling();
+
+    Reset(step, node);
+    const char* name = node.name();
+    if (NameIs(name, "note")) StepNote(step);
+    else if (NameIs(name, "backup")) StepBackup(step);
+    else if (NameIs(name, "forward")) StepForward(step);
+    else StepOther(step);
     if (cursor_ > furthest_) furthest_ = cursor_;
     return true;
 }

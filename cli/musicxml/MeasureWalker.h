@@ -23,7 +23,7 @@ struct NoteFields {
     bool notations = false;  // has <notations> elements
 };
 
-// MeasureWalker::Next resets every field here one by one: a new field needs resetting there too.
+// MeasureWalker::Reset resets every field here one by one: a new field needs resetting there too.
 struct WalkStep {
     pugi::xml_node node;
     StepType type = StepType::Other;
@@ -60,6 +60,12 @@ public:
 private:
     Rational Duration(pugi::xml_node element, pugi::xml_node duration) const;
     void ReadStaffAndVoice(pugi::xml_node staff, pugi::xml_node voice, WalkStep& step) const;
+    // The steps of Next: the step made fresh, then filled in by the kind of element.
+    void Reset(WalkStep& step, pugi::xml_node node) const;
+    void StepNote(WalkStep& step);
+    void StepBackup(WalkStep& step);
+    void StepForward(WalkStep& step);
+    void StepOther(WalkStep& step);
     [[noreturn]] void Fail(const std::string& what) const;
 
     pugi::xml_node next_;

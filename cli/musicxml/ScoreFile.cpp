@@ -138,66 +138,90 @@ std::string SerializeScore(const pugi::xml_document& document) {
     return text.str();
 }
 
-void SaveScoreFile(const ScoreFile& score, const std::string& path, ScoreFormat format) {
-    // The text is always written as UTF-8, so the declaration must say so.
-    pugi::xml_node decl = score.document.first_child();
+namespace {
+
+// The text is always written as UTF-8, so the declaration must say so.
+void DeclareUtf8(const pugi::xml_document& document) {
+    pugi::xml_node decl = document.first_child();
     if (decl.type() == pugi::node_declaration && decl.attribute("encoding"))
         decl.attribute("encoding").set_value("UTF-8");
+}
 
+void WriteToStandardOutput(const pugi::xml_document& document, ScoreFormat format) {
+    if (format == ScoreFormat::Compressed)
+        throw CliError(ExitCode::OutputFailed, "a compressed score cannot be written to standard output");
+    pugi::xml_writer_stream writer(std::cout);
+    document.save(writer, "  ", kSaveOptions, pugi::encoding_utf8);
+    std::cout.flush();
+    if (!std::cout) throw CliError(ExitCode::OutputFailed, "cannot write to standard output");
+}
+
+// Writes the archive to `temp`, which is removed when that fails.
+void WriteCompressed(const ScoreFile& score, const std::string& temp) {
+    try {
+        MxlContents contents;
+        contents.rootPath = score.rootPath;
+        contents.rootBytes = SerializeScore(score.document);
+        contents.others = score.otherMembers;
+        WriteMxlArchive(temp, contents);
+    } catch (...) {
+        ::unlink(temp.c_str());
+        throw;
+    }
+}
+
+// Writes the text through `fd`, open on `temp`, and closes it; `temp` is removed when that fails.
+void WriteUncompressed(const pugi::xml_document& document, int fd, const std::string& temp, const std::string& path) {
+    // Large stdio buffers: pugixml hands over its output in small pieces. The buffer is
+    // our own: given none, glibc ignores the size asked for and writes in 4 KB pieces.
+    constexpr size_t kBufferBytes = size_t{1} << 20;
+    std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kBufferBytes);
+    FILE* file = ::fdopen(fd, "wb");
+    bool ok = file != nullptr;
+    int e = errno;
+    if (ok) {
+        std::setvbuf(file, buffer.get(), _IOFBF, kBufferBytes);
+        pugi::xml_writer_file writer(file);
+        document.save(writer, "  ", kSaveOptions, pugi::encoding_utf8);
+        ok = std::ferror(file) == 0;
+        e = errno;
+        if (std::fclose(file) != 0) {
+            ok = false;
+            e = errno;
+        }
+    } else {
+        ::close(fd);
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        throw CliError(ExitCode::OutputFailed, path + ": cannot write: " + std::strerror(e));
+    }
+}
+
+// mkstemp creates the file readable by its owner only; a score is an ordinary document.
+void MakeReadable(const std::string& temp) {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(temp.c_str(), 0666 & ~mask);
+}
+
+} // namespace
+
+void SaveScoreFile(const ScoreFile& score, const std::string& path, ScoreFormat format) {
+    DeclareUtf8(score.document);
     if (path == "-") {
-        if (format == ScoreFormat::Compressed)
-            throw CliError(ExitCode::OutputFailed, "a compressed score cannot be written to standard output");
-        pugi::xml_writer_stream writer(std::cout);
-        score.document.save(writer, "  ", kSaveOptions, pugi::encoding_utf8);
-        std::cout.flush();
-        if (!std::cout) throw CliError(ExitCode::OutputFailed, "cannot write to standard output");
+        WriteToStandardOutput(score.document, format);
         return;
     }
-
     int fd = -1;
     std::string temp = MakeTempBeside(path, fd);
     if (format == ScoreFormat::Compressed) {
         ::close(fd);
-        try {
-            MxlContents contents;
-            contents.rootPath = score.rootPath;
-            contents.rootBytes = SerializeScore(score.document);
-            contents.others = score.otherMembers;
-            WriteMxlArchive(temp, contents);
-        } catch (...) {
-            ::unlink(temp.c_str());
-            throw;
-        }
+        WriteCompressed(score, temp);
     } else {
-        // Large stdio buffers: pugixml hands over its output in small pieces. The buffer is
-        // our own: given none, glibc ignores the size asked for and writes in 4 KB pieces.
-        constexpr size_t kBufferBytes = size_t{1} << 20;
-        std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kBufferBytes);
-        FILE* file = ::fdopen(fd, "wb");
-        bool ok = file != nullptr;
-        int e = errno;
-        if (ok) {
-            std::setvbuf(file, buffer.get(), _IOFBF, kBufferBytes);
-            pugi::xml_writer_file writer(file);
-            score.document.save(writer, "  ", kSaveOptions, pugi::encoding_utf8);
-            ok = std::ferror(file) == 0;
-            e = errno;
-            if (std::fclose(file) != 0) {
-                ok = false;
-                e = errno;
-            }
-        } else {
-            ::close(fd);
-        }
-        if (!ok) {
-            ::unlink(temp.c_str());
-            throw CliError(ExitCode::OutputFailed, path + ": cannot write: " + std::strerror(e));
-        }
+        WriteUncompressed(score.document, fd, temp, path);
     }
-    // mkstemp creates the file readable by its owner only; a score is an ordinary document.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(temp.c_str(), 0666 & ~mask);
+    MakeReadable(temp);
     Publish(temp, path);
 }
 
