@@ -48,7 +48,9 @@ TEST_P(CorpusRoundTrip, EveryVoiceRewrittenFromTheHostKeepsTheMusicAndValidates)
 
     ScratchDir dir;
     std::unique_ptr<MusicXmlScore> written = SavedAndReadBack(xml, dir / "rewritten.musicxml");
-    VoiceDigest after = DigestWithTiesCompleted(written->score);
+    // The tool writes every tie out in full, so what it wrote is compared as it stands: a tie
+    // stop lost on the way back from the host shows.
+    VoiceDigest after = DigestOf(written->score);
     EXPECT_EQ(before, after) << DescribeDifferences(before, after);
     for (const Part& part : written->score.parts)
         for (const Measure& m : part.measures)

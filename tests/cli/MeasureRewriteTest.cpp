@@ -123,5 +123,27 @@ TEST(MeasureRewrite, AChordWhoseFirstNoteGoesKeepsItsOtherNotesInPlace) {
     EXPECT_EQ(reread.parts[0].measures[0].Find(1, "1")->events.size(), 2u);
 }
 
+// A note in the middle of a tie chain (<tied type="continue">, as some exporters write it)
+// ends one tie and starts the next; a rebuild keeps a closing barline last.
+TEST(MeasureRewrite, TiedContinueIsReadAndTheClosingBarlineStaysLast) {
+    std::string xml = ScoreXml({OneVoicePart("P1", "Flute", {"C5:h~ C5:h", "C5:w"})});
+    size_t second = xml.find("</note>", xml.find("<note>", xml.find("<note>") + 1));
+    xml.insert(second, "<notations><tied type=\"continue\"/></notations>");
+    size_t end = xml.find("</measure>");
+    xml.insert(end, "<barline location=\"right\"><bar-style>light-heavy</bar-style></barline>");
+    MusicXmlScore score = Parse(xml);
+    const NoteHead& middle = score.score.parts[0].measures[0].voices[0].events[1].notes[0];
+    EXPECT_TRUE(middle.tieStop);
+    EXPECT_TRUE(middle.tieStart);
+
+    Part& flute = score.score.parts[0];
+    RebuiltVoice v{1, "1", {Note(1024, 0), Note(1024, 1), Note(2048, 2)}};
+    RewriteMeasure(flute, flute.measures[0], score.MeasureNode(0, 0), {v});
+    pugi::xml_node last = score.MeasureNode(0, 0).last_child();
+    while (last && last.type() != pugi::node_element) last = last.previous_sibling();
+    EXPECT_STREQ(last.name(), "barline");
+    EXPECT_EQ(Parse(SerializeScore(score.file.document)).score.parts[0].measures[0].voices[0].events.size(), 3u);
+}
+
 } // namespace
 } // namespace beatclone::cli::test
