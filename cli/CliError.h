@@ -15,6 +15,7 @@ enum class ExitCode : int {
     Refused = 5,        // the module refused the selection; its own message is shown
     OutputFailed = 6,   // the result could not be written
     ModuleFailed = 7,   // the module could not be loaded or misbehaved
+    OutOfMemory = 8,    // an allocation failed (a score too large for this machine)
 };
 
 class CliError : public std::runtime_error {

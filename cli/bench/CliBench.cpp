@@ -5,7 +5,7 @@
 //   beatclone_cli_bench [CORPUS_SCORE] [MEASURES] [--keep FILE]
 //
 // --keep leaves the large score at FILE, for profiling the tool on it.
-#include "cli/ScoreFile.h"
+#include "cli/musicxml/ScoreFile.h"
 
 #include <pugixml.hpp>
 

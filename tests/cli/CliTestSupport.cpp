@@ -1,6 +1,6 @@
 #include "CliTestSupport.h"
 
-#include "cli/ScoreReader.h"
+#include "cli/musicxml/ScoreReader.h"
 
 #include <gtest/gtest.h>
 
@@ -98,10 +98,10 @@ std::string SchemaProblems(const fs::path& file) {
     return r.exitCode == 0 ? std::string() : r.err + r.out;
 }
 
-std::unique_ptr<Score> SavedAndReadBack(const Score& score, const fs::path& out) {
+std::unique_ptr<MusicXmlScore> SavedAndReadBack(const MusicXmlScore& score, const fs::path& out) {
     SaveScoreFile(score.file, out.string(), ScoreFormat::Uncompressed);
     EXPECT_EQ(SchemaProblems(out), "") << out;
-    auto written = std::make_unique<Score>();
+    auto written = std::make_unique<MusicXmlScore>();
     ReadScore(out.string(), *written);
     return written;
 }

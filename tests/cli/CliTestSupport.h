@@ -2,7 +2,7 @@
 // and running the executable.
 #pragma once
 
-#include "cli/ScoreModel.h"
+#include "cli/musicxml/MusicXmlScore.h"
 
 #include <filesystem>
 #include <memory>
@@ -35,7 +35,7 @@ std::vector<std::filesystem::path> CorpusScores();
 std::string SchemaProblems(const std::filesystem::path& file);
 
 // Writes the score to `out` (uncompressed), expects it to validate, and reads it back.
-std::unique_ptr<Score> SavedAndReadBack(const Score& score, const std::filesystem::path& out);
+std::unique_ptr<MusicXmlScore> SavedAndReadBack(const MusicXmlScore& score, const std::filesystem::path& out);
 
 struct RunResult {
     int exitCode = -1;

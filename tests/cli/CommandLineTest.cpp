@@ -4,13 +4,72 @@
 #include "ScoreText.h"
 #include "VoiceDigest.h"
 
-#include "cli/ScoreReader.h"
+#include "cli/musicxml/ScoreReader.h"
 
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <cctype>
+#include <cstring>
+#include <string_view>
+
 namespace beatclone::cli::test {
 namespace {
+
+// Whether `text` is one JSON value and nothing else: a strict little parser, enough to catch
+// a string that breaks the syntax.
+class JsonSyntax {
+public:
+    static bool Valid(const std::string& text) {
+        JsonSyntax p{text};
+        return p.Value() && (p.Space(), p.at_ == text.size());
+    }
+
+private:
+    explicit JsonSyntax(const std::string& text) : s_(text) {}
+    void Space() {
+        while (at_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[at_]))) ++at_;
+    }
+    bool Eat(char c) {
+        Space();
+        return at_ < s_.size() && s_[at_] == c && (++at_, true);
+    }
+    bool String() {
+        if (!Eat('"')) return false;
+        while (at_ < s_.size() && s_[at_] != '"') {
+            if (static_cast<unsigned char>(s_[at_]) < 0x20) return false;
+            if (s_[at_] == '\\' && (++at_ >= s_.size() || std::string_view("\"\\/bfnrtu").find(s_[at_]) == std::string_view::npos))
+                return false;
+            ++at_;
+        }
+        return Eat('"');
+    }
+    template <typename Item>
+    bool List(char open, char close, Item item) {
+        if (!Eat(open)) return false;
+        if (Eat(close)) return true;
+        do
+            if (!item()) return false;
+        while (Eat(','));
+        return Eat(close);
+    }
+    bool Value() {
+        Space();
+        if (at_ >= s_.size()) return false;
+        char c = s_[at_];
+        if (c == '"') return String();
+        if (c == '{') return List('{', '}', [this] { return String() && Eat(':') && Value(); });
+        if (c == '[') return List('[', ']', [this] { return Value(); });
+        for (const char* word : {"true", "false", "null"})
+            if (s_.compare(at_, std::strlen(word), word) == 0) return (at_ += std::strlen(word), true);
+        size_t start = at_;
+        while (at_ < s_.size() && (std::isdigit(static_cast<unsigned char>(s_[at_])) || std::strchr("+-.eE", s_[at_]))) ++at_;
+        return at_ > start;
+    }
+
+    const std::string& s_;
+    size_t at_ = 0;
+};
 
 class CommandLine : public ::testing::Test {
 protected:
@@ -122,10 +181,10 @@ TEST_F(CommandLine, CompressedOutputRoundTripsTheMusic) {
     std::string in = Input(Quartet());
     ASSERT_EQ(RunTool({in, "-o", Out("out.mxl")}).exitCode, 0);
     ASSERT_EQ(RunTool({Out("out.mxl"), "-o", Out("back.musicxml")}).exitCode, 0);
-    Score original, back;
+    MusicXmlScore original, back;
     ReadScore(in, original);
     ReadScore(Out("back.musicxml"), back);
-    EXPECT_EQ(DigestOf(original), DigestOf(back));
+    EXPECT_EQ(DigestOf(original.score), DigestOf(back.score));
 }
 
 TEST_F(CommandLine, ReportsForScriptsAndPeople) {
@@ -152,8 +211,17 @@ TEST_F(CommandLine, ReportsForScriptsAndPeople) {
 
     r = RunTool({"--help"});
     EXPECT_EQ(r.exitCode, 0);
-    for (const char* needed : {"--source", "--to", "--dry-run", "--json", "--quiet", "EXAMPLES", "Piano/2", "EXIT CODES"})
+    for (const char* needed : {"--source", "--to", "--dry-run", "--json", "--quiet", "EXAMPLES", "Piano/2", "EXIT CODES", "8 out of memory"})
         EXPECT_NE(r.out.find(needed), std::string::npos) << needed;
+}
+
+TEST_F(CommandLine, JsonReportEscapesNamesAndParses) {
+    std::string in = Input(ScoreXml({OneVoicePart("P1", "Trumpet \"A\" \\ 1", {"C5:q D5:q E5:h"}),
+                                     OneVoicePart("P2", "Trumpet 2", {"A4:h B4:q C5:q"})}));
+    RunResult r = RunTool({in, "--source", "P1:1", "--to", "P2:1", "--json", "--dry-run"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"staff\": \"Trumpet \\\"A\\\" \\\\ 1\""), std::string::npos) << r.out;
+    EXPECT_TRUE(JsonSyntax::Valid(r.out)) << r.out;
 }
 
 TEST_F(CommandLine, DemoShowsTheExampleBeforeAndAfterAndWritesIt) {

@@ -3,9 +3,9 @@
 #include "CliTestSupport.h"
 #include "VoiceDigest.h"
 
-#include "cli/HostMapping.h"
-#include "cli/LayerWriter.h"
-#include "cli/ScoreReader.h"
+#include "cli/hostmap/HostMapping.h"
+#include "cli/command/LayerWriter.h"
+#include "cli/musicxml/ScoreReader.h"
 
 #include <gtest/gtest.h>
 
@@ -21,18 +21,19 @@ TEST_P(CorpusRoundTrip, ToolRoundTripKeepsTheMusicAndValidates) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(SchemaProblems(out), "");
 
-    Score original, written;
+    MusicXmlScore original, written;
     ReadScore(GetParam().string(), original);
     ReadScore(out.string(), written);
-    VoiceDigest before = DigestOf(original), after = DigestOf(written);
+    VoiceDigest before = DigestOf(original.score), after = DigestOf(written.score);
     EXPECT_EQ(before, after) << DescribeDifferences(before, after);
 }
 
 // Every voice of every measure goes into the host and is written back from it: the strongest
 // test of the mapping both ways, on real scores.
 TEST_P(CorpusRoundTrip, EveryVoiceRewrittenFromTheHostKeepsTheMusicAndValidates) {
-    Score score;
-    ReadScore(GetParam().string(), score);
+    MusicXmlScore xml;
+    ReadScore(GetParam().string(), xml);
+    const Score& score = xml.score;
     VoiceDigest before = DigestWithTiesCompleted(score);
 
     simhost::Host& host = simhost::Host::Instance();
@@ -43,13 +44,15 @@ TEST_P(CorpusRoundTrip, EveryVoiceRewrittenFromTheHostKeepsTheMusicAndValidates)
     for (const HostStaff& staff : mapping.staves)
         for (int16_t layer = 0; layer < 4; ++layer)
             layers.push_back({staff.slot, layer, 0, score.MeasureCount() - 1});
-    WriteRebuiltLayers(score, mapping, document, layers);
+    WriteRebuiltLayers(xml, mapping, document, layers);
 
     ScratchDir dir;
-    std::unique_ptr<Score> written = SavedAndReadBack(score, dir / "rewritten.musicxml");
-    VoiceDigest after = DigestWithTiesCompleted(*written);
+    std::unique_ptr<MusicXmlScore> written = SavedAndReadBack(xml, dir / "rewritten.musicxml");
+    // The tool writes every tie out in full, so what it wrote is compared as it stands: a tie
+    // stop lost on the way back from the host shows.
+    VoiceDigest after = DigestOf(written->score);
     EXPECT_EQ(before, after) << DescribeDifferences(before, after);
-    for (const Part& part : written->parts)
+    for (const Part& part : written->score.parts)
         for (const Measure& m : part.measures)
             for (const auto& [voice, reach] : m.voiceReach)
                 EXPECT_EQ(reach, m.length) << part.id << " measure " << m.number << " staff " << voice.first

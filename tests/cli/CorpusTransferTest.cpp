@@ -5,7 +5,7 @@
 #include "TransferCheck.h"
 
 #include "cli/CliError.h"
-#include "cli/ScoreReader.h"
+#include "cli/musicxml/ScoreReader.h"
 
 #include <gtest/gtest.h>
 
@@ -19,9 +19,10 @@ struct Outcome {
 
 // Runs one transfer on a fresh reading of `path`; checks it; counts what happened.
 void TransferAndCheck(const std::filesystem::path& path, size_t first, size_t last, size_t destFirst, Outcome& outcome) {
-    Score score, before;
-    ReadScore(path.string(), score);
+    MusicXmlScore xml, before;
+    ReadScore(path.string(), xml);
     ReadScore(path.string(), before);
+    const Score& score = xml.score;
     const Part& lead = score.parts.front();
     std::string staves;
     for (const Part& part : score.parts) staves += (staves.empty() ? "" : ",") + part.id;
@@ -35,7 +36,7 @@ void TransferAndCheck(const std::filesystem::path& path, size_t first, size_t la
 
     TransferReport report;
     try {
-        report = RunTransfer(score, {source, to, "", false});
+        report = RunTransfer(xml, {source, to, "", false});
     } catch (const CliError& e) {
         std::string message = e.what();
         bool expected = message.find("didn't contain any notes in layer 1") != std::string::npos ||
@@ -46,8 +47,8 @@ void TransferAndCheck(const std::filesystem::path& path, size_t first, size_t la
     }
     EXPECT_EQ(report.warnings, std::vector<std::string>{});  // every frame given back once
     ScratchDir dir;
-    std::unique_ptr<Score> after = SavedAndReadBack(score, dir / "out.musicxml");
-    EXPECT_EQ(CheckTransfer(before, *after, report, source, to), "");
+    std::unique_ptr<MusicXmlScore> after = SavedAndReadBack(xml, dir / "out.musicxml");
+    EXPECT_EQ(CheckTransfer(before.score, after->score, report, source, to), "");
     for (const LayerOutcome& l : report.layers) outcome.rebuilt += l.result == LayerResult::Rebuilt;
 }
 
@@ -55,9 +56,9 @@ TEST(CorpusTransfer, RebuiltLayersCarryTheSourceRhythmAndKeepTheirPitches) {
     Outcome total;
     for (const std::filesystem::path& path : CorpusScores()) {
         SCOPED_TRACE(path.filename().string());
-        Score score;
+        MusicXmlScore score;
         ReadScore(path.string(), score);
-        size_t measures = score.MeasureCount();
+        size_t measures = score.score.MeasureCount();
         size_t first = measures > 3 ? 1 : 0;
         size_t last = std::min(measures - 1, first + 2);
         TransferAndCheck(path, first, last, first, total);

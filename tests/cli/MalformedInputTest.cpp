@@ -4,8 +4,8 @@
 #include "CliTestSupport.h"
 
 #include "cli/CliError.h"
-#include "cli/ScoreReader.h"
-#include "cli/TransferRun.h"
+#include "cli/musicxml/ScoreReader.h"
+#include "cli/command/TransferRun.h"
 
 #include <gtest/gtest.h>
 
@@ -44,14 +44,14 @@ TEST(MalformedInput, DamagedScoresAreReadOrRefusedButNeverCrash) {
             std::string text = SerializeScore(doc);
             SCOPED_TRACE(std::string(name) + " round " + std::to_string(round));
             try {
-                Score score;
-                score.path = name;
+                MusicXmlScore score;
+                score.score.path = name;
                 ParseScoreText(name, text.data(), text.size(), score.file);
-                BuildScoreModel(score);
-                DetailMeasures(score, 0, score.MeasureCount() - 1);
-                const Part& first = score.parts.front();
+                BuildScoreOutline(score);
+                DetailMeasures(score, 0, score.score.MeasureCount() - 1);
+                const Part& first = score.score.parts.front();
                 std::string all;
-                for (const Part& p : score.parts) all += (all.empty() ? "" : ",") + p.id;
+                for (const Part& p : score.score.parts) all += (all.empty() ? "" : ",") + p.id;
                 std::string measure = first.measures.front().number;
                 RunTransfer(score, {first.id + ":" + measure, all + ":" + measure, "", false});
                 SaveScoreFile(score.file, (dir / "out.musicxml").string(), ScoreFormat::Uncompressed);

@@ -3,8 +3,8 @@
 #include "ScoreText.h"
 
 #include "cli/CliError.h"
-#include "cli/ScoreReader.h"
-#include "cli/Selection.h"
+#include "cli/musicxml/ScoreReader.h"
+#include "cli/command/Selection.h"
 
 #include <gtest/gtest.h>
 
@@ -26,9 +26,11 @@ protected:
         }
         std::string xml = ScoreXml({horn, piano, flute});
         xml.insert(xml.find("</part-name>") + 12, "<part-abbreviation>Hn.</part-abbreviation>");
-        score_.path = "test";
-        ParseScoreText("test", xml.data(), xml.size(), score_.file);
-        BuildScoreModel(score_);
+        MusicXmlScore read;
+        read.score.path = "test";
+        ParseScoreText("test", xml.data(), xml.size(), read.file);
+        BuildScoreOutline(read);
+        score_ = std::move(read.score);
     }
 
     std::string Error(const std::string& text) {

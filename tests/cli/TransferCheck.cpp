@@ -28,7 +28,7 @@ std::vector<std::string> Rhythm(const VoiceMeasure* voice) {
              << (e.measureRest ? " measure-rest" : "") << " ratio " << e.tmActual / g << ":" << e.tmNormal / g
              << (TiesOn(e) ? " tied" : "");
         std::vector<std::string> marks;
-        for (const ArticulationMark& a : e.articulations) marks.push_back(std::to_string(a.kind));
+        for (const ArticulationMark& a : e.articulations) marks.push_back(std::to_string(static_cast<unsigned>(a.kind)));
         std::sort(marks.begin(), marks.end());
         for (const std::string& m : marks) line << " art" << m;
         lines.push_back(line.str());

@@ -3,8 +3,8 @@
 // the pitches it had; everything else is unchanged.
 #pragma once
 
-#include "cli/Selection.h"
-#include "cli/TransferRun.h"
+#include "cli/command/Selection.h"
+#include "cli/command/TransferRun.h"
 
 #include <string>
 

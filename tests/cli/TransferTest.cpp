@@ -6,7 +6,7 @@
 #include "VoiceDigest.h"
 
 #include "cli/CliError.h"
-#include "cli/ScoreReader.h"
+#include "cli/musicxml/ScoreReader.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +18,8 @@ protected:
     // Loads the score text into `score` (and a second copy as it was).
     void Load(const std::string& xml) {
         WriteText(dir_ / "in.musicxml", xml);
-        score_ = std::make_unique<Score>();
-        before_ = std::make_unique<Score>();
+        score_ = std::make_unique<MusicXmlScore>();
+        before_ = std::make_unique<MusicXmlScore>();
         ReadScore((dir_ / "in.musicxml").string(), *score_);
         ReadScore((dir_ / "in.musicxml").string(), *before_);
     }
@@ -29,8 +29,8 @@ protected:
         TransferReport report = RunTransfer(*score_, {source, to, "", false});
         EXPECT_EQ(report.warnings, std::vector<std::string>{});  // every frame given back once
         after_ = SavedAndReadBack(*score_, dir_ / "out.musicxml");
-        EXPECT_EQ(CheckTransfer(*before_, *after_, report, source, to), "");
-        for (const Part& part : after_->parts)
+        EXPECT_EQ(CheckTransfer(before_->score, after_->score, report, source, to), "");
+        for (const Part& part : after_->score.parts)
             for (size_t m = 0; m < part.measures.size(); ++m)
                 for (const auto& [voice, reach] : part.measures[m].voiceReach)
                     EXPECT_LE(reach, part.measures[m].length) << part.id << " measure #" << m;
@@ -54,7 +54,7 @@ protected:
     }
 
     ScratchDir dir_;
-    std::unique_ptr<Score> score_, before_, after_;
+    std::unique_ptr<MusicXmlScore> score_, before_, after_;
 };
 
 TEST_F(Transfer, BrassExampleRebuildsMatchingLayersAndReportsDroppedSlur) {

@@ -28,7 +28,7 @@ std::vector<std::string> DigestOf(const VoiceMeasure& voice) {
         for (const std::string& n : notes) line << " [" << n << "]";
         std::vector<std::string> marks;
         for (const ArticulationMark& a : e.articulations)
-            marks.push_back(std::to_string(a.kind) + (a.placement > 0 ? "^" : a.placement < 0 ? "v" : ""));
+            marks.push_back(std::to_string(static_cast<unsigned>(a.kind)) + (a.placement > 0 ? "^" : a.placement < 0 ? "v" : ""));
         std::sort(marks.begin(), marks.end());
         for (const std::string& m : marks) line << " art" << m;
         lines.push_back(line.str());

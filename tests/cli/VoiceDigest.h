@@ -3,7 +3,7 @@
 // (beams, stems, positions on the page) is not part of it.
 #pragma once
 
-#include "cli/ScoreModel.h"
+#include "cli/score/ScoreModel.h"
 
 #include <map>
 #include <string>

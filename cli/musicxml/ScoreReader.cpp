@@ -1,0 +1,405 @@
+#include "cli/musicxml/ScoreReader.h"
+
+#include "cli/musicxml/Articulations.h"
+#include "cli/CliError.h"
+#include "cli/musicxml/MeasureWalker.h"
+#include "cli/score/NoteValues.h"
+#include "cli/musicxml/XmlValues.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <stdexcept>
+
+namespace beatclone::cli {
+namespace {
+
+// The host numbers measures with signed 16 bits.
+constexpr size_t kMaxMeasures = 32767;
+constexpr int kMaxTupletNumber = 1000;
+
+[[noreturn]] void Fail(const std::string& where, const std::string& what) {
+    throw CliError(ExitCode::BadInput, where + ": " + what);
+}
+
+// Inside a measure the walker names the place, made only when a message needs it.
+[[noreturn]] void Fail(const MeasureWalker& where, const std::string& what) { Fail(where.Where(), what); }
+
+int StepIndex(std::string_view step) {
+    static constexpr const char* kSteps = "CDEFGAB";
+    if (step.size() != 1) return -1;
+    const char* p = std::strchr(kSteps, step[0]);
+    return (p == nullptr || step[0] == '\0') ? -1 : static_cast<int>(p - kSteps);
+}
+
+PitchValue ReadPitch(const NoteFields& note, const MeasureWalker& where) {
+    PitchValue pitch;
+    pugi::xml_node p = note.pitch;
+    const char* stepName = "step";
+    const char* octaveName = "octave";
+    if (!p) {
+        p = note.unpitched;
+        pitch.unpitched = true;
+        stepName = "display-step";
+        octaveName = "display-octave";
+        // A percussion note without a display position sits on the middle line.
+        if (!p.child(stepName)) {
+            pitch.step = 6;
+            pitch.octave = 4;
+            return pitch;
+        }
+    }
+    int step = StepIndex(TrimmedText(p.child(stepName)));
+    if (step < 0) Fail(where, "bad <" + std::string(stepName) + "> \"" + std::string(TrimmedText(p.child(stepName))) + "\"");
+    std::optional<int64_t> octave = ParseInteger(TrimmedText(p.child(octaveName)), 0, 9);
+    if (!octave) Fail(where, "bad <" + std::string(octaveName) + "> \"" + std::string(TrimmedText(p.child(octaveName))) + "\"");
+    pitch.step = static_cast<uint8_t>(step);
+    pitch.octave = static_cast<int8_t>(*octave);
+    if (pugi::xml_node alter = p.child("alter")) {
+        std::optional<Rational> a = ParseDecimal(TrimmedText(alter));
+        if (!a) Fail(where, "bad <alter> \"" + std::string(TrimmedText(alter)) + "\"");
+        if (!a->IsInteger() || a->Num() < -2 || a->Num() > 2)
+            Fail(where, "<alter> " + std::string(TrimmedText(alter)) +
+                            ": only whole alterations from -2 to 2 semitones can be carried");
+        pitch.alter = static_cast<int8_t>(a->Num());
+    }
+    return pitch;
+}
+
+void ReadTies(pugi::xml_node note, NoteHead& head) {
+    for (pugi::xml_node tie : note.children("tie")) {
+        std::string_view type = tie.attribute("type").as_string();
+        if (type == "start") head.tieStart = true;
+        if (type == "stop") head.tieStop = true;
+    }
+    for (pugi::xml_node notations : note.children("notations"))
+        for (pugi::xml_node tied : notations.children("tied")) {
+            std::string_view type = tied.attribute("type").as_string();
+            if (type == "start" || type == "continue") head.tieStart = true;
+            if (type == "stop" || type == "continue") head.tieStop = true;
+        }
+}
+
+int16_t PlacementOf(pugi::xml_node element) {
+    std::string_view placement = element.attribute("placement").as_string();
+    if (placement == "above") return 1;
+    if (placement == "below") return -1;
+    return 0;
+}
+
+void AddArticulation(Event& event, ArticulationMark mark) {
+    if (std::find(event.articulations.begin(), event.articulations.end(), mark) == event.articulations.end())
+        event.articulations.push_back(mark);
+}
+
+void ReadNotations(pugi::xml_node note, Event& event, const MeasureWalker& where) {
+    for (pugi::xml_node notations : note.children("notations")) {
+        for (pugi::xml_node child : notations.children()) {
+            std::string_view name = child.name();
+            if (name == "articulations") {
+                for (pugi::xml_node a : child.children()) {
+                    if (a.type() != pugi::node_element) continue;
+                    if (ArticulationKind kind = ArticulationKindOf(a.name()); kind != ArticulationKind::None)
+                        AddArticulation(event, {kind, PlacementOf(a)});
+                }
+            } else if (name == "fermata") {
+                std::string_view type = child.attribute("type").as_string();
+                AddArticulation(event, {ArticulationKind::Fermata, static_cast<int16_t>(type == "inverted" ? -1 : 0)});
+            } else if (name == "tuplet") {
+                TupletMark mark;
+                std::string_view type = child.attribute("type").as_string();
+                if (type != "start" && type != "stop") continue;
+                mark.start = type == "start";
+                mark.number = child.attribute("number").as_int(1);
+                if (mark.number < 1 || mark.number > kMaxTupletNumber) Fail(where, "bad tuplet number");
+                std::optional<int64_t> actual = ParseInteger(TrimmedText(child.child("tuplet-actual").child("tuplet-number")), 1, 1000);
+                std::optional<int64_t> normal = ParseInteger(TrimmedText(child.child("tuplet-normal").child("tuplet-number")), 1, 1000);
+                if (actual && normal) {
+                    mark.actual = static_cast<int>(*actual);
+                    mark.normal = static_cast<int>(*normal);
+                }
+                std::string_view show = child.attribute("show-number").as_string();
+                mark.showNumber = show == "none" ? 0 : show == "both" ? 2 : 1;
+                mark.bracket = std::string_view(child.attribute("bracket").as_string("yes")) != "no";
+                bool seen = false;
+                for (const TupletMark& m : event.tupletMarks) seen |= m.start == mark.start && m.number == mark.number;
+                if (!seen) event.tupletMarks.push_back(mark);
+            }
+        }
+    }
+}
+
+// The notated value: the <type> and dots when they agree with the <duration> to within one
+// division (exporters round), else the value the duration gives.
+uint32_t NotatedValue(const NoteFields& note, const Event& event, Rational divisions, const MeasureWalker& where) {
+    std::string_view typeText = TrimmedText(note.type);
+    uint32_t typed = typeText.empty() ? 0 : DottedValue(typeText, note.dots);
+    if (!typeText.empty() && typed == 0) Fail(where, "bad <type> \"" + std::string(typeText) + "\"");
+    if (event.grace) return typed != 0 ? typed : 512;
+
+    Rational scale(1024LL * event.tmActual, event.tmNormal);
+    Rational fromDuration = event.duration * scale;
+    if (typed != 0 && !event.measureRest) {
+        Rational difference = Rational(typed) - fromDuration;
+        if (difference < Rational(0)) difference = Rational(0) - difference;
+        if (difference <= scale / divisions) return typed;
+    }
+    int64_t rounded = fromDuration.Round();
+    if (rounded < 1 || rounded > 0x7FFFFFFF) Fail(where, "a note length the host cannot hold");
+    return static_cast<uint32_t>(rounded);
+}
+
+void ReadTimeModification(const NoteFields& note, Event& event, const MeasureWalker& where) {
+    pugi::xml_node tm = note.timeModification;
+    if (!tm) return;
+    std::optional<int64_t> actual = ParseInteger(TrimmedText(tm.child("actual-notes")), 1, 1000);
+    std::optional<int64_t> normal = ParseInteger(TrimmedText(tm.child("normal-notes")), 1, 1000);
+    if (!actual || !normal) Fail(where, "bad <time-modification>");
+    event.tmActual = static_cast<int>(*actual);
+    event.tmNormal = static_cast<int>(*normal);
+}
+
+struct VoiceSlot {
+    size_t voice;
+    size_t event;
+};
+
+class PartReader {
+public:
+    PartReader(const Score& score, Part& part) : score_(score), part_(part) {}
+
+    // The outline of every measure of the <part> element: its number, divisions, staves and
+    // voices. Answers the <measure> elements in order.
+    std::vector<pugi::xml_node> Outline(pugi::xml_node partNode) {
+        std::vector<pugi::xml_node> nodes;
+        Rational divisions(0);
+        for (pugi::xml_node m : partNode.children("measure")) {
+            Measure measure;
+            nodes.push_back(m);
+            measure.number = m.attribute("number").as_string();
+            measure.divisionsAtStart = divisions;
+            {
+                MeasureWalker walker(m, divisions, [this, &measure] { return Where(measure); }, false);
+                WalkStep step;
+                while (walker.Next(step)) {
+                    NoteStaves(step, walker);
+                    if (step.type == StepType::Note && !(step.chord && step.note.rest))
+                        AddVoiceName(step.staff, step.voice);
+                }
+                measure.divisionsAtEnd = divisions = walker.Divisions();
+            }
+            part_.measures.push_back(std::move(measure));
+            if (part_.measures.size() > kMaxMeasures)
+                Fail(score_.path + ": part " + part_.id, "more than 32767 measures; the host cannot hold them");
+        }
+        AssignLayers();
+        return nodes;
+    }
+
+    // The events of every voice in one measure, read from its <measure> element.
+    void Detail(Measure& measure, pugi::xml_node measureNode) {
+        if (measure.detailed) return;
+        MeasureWalker walker(measureNode, measure.divisionsAtStart, [this, &measure] { return Where(measure); });
+        WalkStep step;
+        std::vector<VoiceSlot> chord;  // the events the current chord has made, one per staff
+        while (walker.Next(step)) {
+            if (step.type == StepType::Forward || step.type == StepType::Note) {
+                Rational& reach = measure.voiceReach[{step.staff, step.voice}];
+                reach = std::max(reach, step.type == StepType::Note ? step.start + step.duration : walker.Cursor());
+            }
+            if (step.type != StepType::Note) continue;
+            ReadNote(measure, step, chord, walker.Divisions(), walker);
+        }
+        measure.length = walker.Furthest();
+        auto earlier = [](const Event& a, const Event& b) { return a.onset < b.onset; };
+        for (VoiceMeasure& v : measure.voices)
+            if (!std::is_sorted(v.events.begin(), v.events.end(), earlier))
+                std::stable_sort(v.events.begin(), v.events.end(), earlier);
+        measure.detailed = true;
+    }
+
+private:
+    std::string Where(const Measure& measure) const {
+        return score_.path + ": part " + part_.id + ", measure " + (measure.number.empty() ? "?" : measure.number);
+    }
+
+    void NoteStaves(const WalkStep& step, const MeasureWalker& where) {
+        if (step.type == StepType::Forward || step.type == StepType::Note)
+            part_.staffCount = std::max(part_.staffCount, step.staff);
+        if (step.type == StepType::Other && std::strcmp(step.node.name(), "attributes") == 0) {
+            if (pugi::xml_node staves = step.node.child("staves")) {
+                std::optional<int64_t> n = ParseInteger(TrimmedText(staves), 1, kMaxStavesPerPart);
+                if (!n) Fail(where, "bad <staves>");
+                part_.staffCount = std::max(part_.staffCount, static_cast<int>(*n));
+            }
+        }
+    }
+
+    void AddVoiceName(int staff, const std::string& voice) {
+        if (voiceNames_.size() < static_cast<size_t>(staff)) voiceNames_.resize(static_cast<size_t>(staff));
+        auto& names = voiceNames_[static_cast<size_t>(staff - 1)];
+        if (std::find(names.begin(), names.end(), voice) == names.end()) names.push_back(voice);
+    }
+
+    size_t VoiceIndex(Measure& measure, int staff, const std::string& voice) {
+        for (size_t i = 0; i < measure.voices.size(); ++i)
+            if (measure.voices[i].staff == staff && measure.voices[i].voice == voice) return i;
+        measure.voices.push_back(VoiceMeasure{staff, voice, {}});
+        return measure.voices.size() - 1;
+    }
+
+    void ReadNote(Measure& measure, const WalkStep& step, std::vector<VoiceSlot>& chord, Rational divisions,
+                  const MeasureWalker& where) {
+        pugi::xml_node node = step.node;
+        const NoteFields& fields = step.note;
+        bool rest = static_cast<bool>(fields.rest);
+        if (step.chord && !chord.empty()) {
+            if (rest) return;  // a rest inside a chord adds nothing
+            for (const VoiceSlot& slot : chord) {
+                VoiceMeasure& vm = measure.voices[slot.voice];
+                if (vm.staff != step.staff || vm.voice != step.voice) continue;
+                Event& event = vm.events[slot.event];
+                if (event.kind != EventKind::Note) Fail(where, "a chord joins notes to a rest");
+                AddHead(event, step, where);
+                if (fields.notations) ReadNotations(node, event, where);
+                return;
+            }
+            // Part of the chord on another staff or voice: an entry of its own there.
+        } else {
+            chord.clear();
+        }
+        size_t vi = VoiceIndex(measure, step.staff, step.voice);
+        Event event;
+        event.kind = rest ? EventKind::Rest : EventKind::Note;
+        event.onset = step.start;
+        event.duration = step.duration;
+        event.grace = step.grace;
+        event.graceSlash = step.grace && std::string_view(fields.grace.attribute("slash").as_string()) == "yes";
+        event.cue = static_cast<bool>(fields.cue);
+        event.measureRest = rest && std::string_view(fields.rest.attribute("measure").as_string()) == "yes";
+        if (!event.grace && event.duration.IsZero()) Fail(where, "a note with zero duration");
+        ReadTimeModification(fields, event, where);
+        event.notated = NotatedValue(fields, event, divisions, where);
+        if (!rest) AddHead(event, step, where);
+        if (fields.notations) ReadNotations(node, event, where);
+        measure.voices[vi].events.push_back(std::move(event));
+        chord.push_back({vi, measure.voices[vi].events.size() - 1});
+    }
+
+    static void AddHead(Event& event, const WalkStep& step, const MeasureWalker& where) {
+        if (event.notes.size() >= kMaxNotesPerChord)
+            Fail(where, "a chord of more than 12 notes; one host entry holds at most 12");
+        NoteHead head;
+        head.pitch = ReadPitch(step.note, where);
+        if (step.note.ties || step.note.notations) ReadTies(step.node, head);
+        event.notes.push_back(head);
+    }
+
+    // Each staff's voices, in order of their numbers, become its layers.
+    void AssignLayers() {
+        voiceNames_.resize(static_cast<size_t>(part_.staffCount));
+        part_.voicesByStaff = std::move(voiceNames_);
+        for (size_t s = 0; s < part_.voicesByStaff.size(); ++s) {
+            auto& names = part_.voicesByStaff[s];
+            std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+                std::optional<int64_t> na = ParseInteger(a, 0, 1'000'000'000), nb = ParseInteger(b, 0, 1'000'000'000);
+                if (na && nb) return *na < *nb;
+                if (na || nb) return na.has_value();
+                return a < b;
+            });
+            if (names.size() > kMaxVoicesPerStaff) {
+                std::string list;
+                for (const std::string& n : names) list += (list.empty() ? "" : ", ") + n;
+                Fail(score_.path + ": part " + part_.id + " (" + part_.StaffLabel(static_cast<int>(s) + 1) + ")",
+                     "staff " + std::to_string(s + 1) + " uses " + std::to_string(names.size()) + " voices (" + list +
+                         "); the host has 4 layers per staff");
+            }
+        }
+    }
+
+    const Score& score_;
+    Part& part_;
+    std::vector<std::vector<std::string>> voiceNames_;
+};
+
+std::string CollapsedText(pugi::xml_node node) {
+    std::string out;
+    bool space = false;
+    for (char c : std::string_view(node.child_value())) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            space = !out.empty();
+            continue;
+        }
+        if (space) out += ' ';
+        space = false;
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+void BuildScoreOutline(MusicXmlScore& xml) {
+    Score& score = xml.score;
+    const std::string& where = score.path;
+    pugi::xml_node root = xml.file.document.document_element();
+    std::string_view rootName = root.name();
+    if (rootName == "score-timewise")
+        Fail(where, "a timewise MusicXML score; only partwise scores (<score-partwise>) can be read");
+    if (rootName != "score-partwise")
+        Fail(where, rootName.empty() ? "not a MusicXML score (no root element)"
+                                     : "not a MusicXML score (the root element is <" + std::string(rootName) + ">)");
+
+    std::map<std::string, pugi::xml_node> scoreParts;
+    for (pugi::xml_node sp : root.child("part-list").children("score-part"))
+        scoreParts[sp.attribute("id").as_string()] = sp;
+
+    try {
+        for (pugi::xml_node p : root.children("part")) {
+            Part part;
+            part.id = p.attribute("id").as_string();
+            auto found = scoreParts.find(part.id);
+            if (part.id.empty() || found == scoreParts.end())
+                Fail(where, "part \"" + part.id + "\" is not listed in <part-list>");
+            part.name = CollapsedText(found->second.child("part-name"));
+            part.abbreviation = CollapsedText(found->second.child("part-abbreviation"));
+            score.parts.push_back(std::move(part));
+            xml.measureNodes.push_back(PartReader(score, score.parts.back()).Outline(p));
+        }
+    } catch (const std::overflow_error&) {
+        Fail(where, "time values too large to work with");
+    }
+    if (score.parts.empty()) Fail(where, "the score has no parts");
+    size_t measures = score.parts.front().measures.size();
+    if (measures == 0) Fail(where, "the score has no measures");
+    for (const Part& part : score.parts)
+        if (part.measures.size() != measures)
+            Fail(where, "part " + part.id + " has " + std::to_string(part.measures.size()) + " measures, part " +
+                            score.parts.front().id + " has " + std::to_string(measures));
+}
+
+void DetailMeasures(MusicXmlScore& xml, size_t first, size_t last) {
+    Score& score = xml.score;
+    try {
+        for (size_t p = 0; p < score.parts.size(); ++p) {
+            Part& part = score.parts[p];
+            for (size_t m = first; m <= last && m < part.measures.size(); ++m)
+                PartReader(score, part).Detail(part.measures[m], xml.MeasureNode(p, m));
+        }
+    } catch (const std::overflow_error&) {
+        Fail(score.path, "time values too large to work with");
+    }
+}
+
+void ReadScoreOutline(const std::string& path, MusicXmlScore& score) {
+    score.score.path = path;
+    LoadScoreFile(path, score.file);
+    BuildScoreOutline(score);
+}
+
+void ReadScore(const std::string& path, MusicXmlScore& score) {
+    ReadScoreOutline(path, score);
+    DetailMeasures(score, 0, score.score.MeasureCount() - 1);
+}
+
+} // namespace beatclone::cli
