@@ -72,7 +72,7 @@ GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CorpusRoundTrip);
 
 TEST(Corpus, IsWhereTheBuildWasToldItIs) {
     EXPECT_GE(CorpusScores().size(), 50u) << "no corpus at " << CorpusDir()
-                                          << "; set BEATCLONE_CORPUS_DIR to the folder of MusicXML scores";
+                                          << "; configure with -DBEATCLONE_CORPUS_DIR=FOLDER (a folder of MusicXML scores with schema/musicxml.xsd)";
 }
 
 } // namespace
