@@ -3,10 +3,10 @@
 #   the plug-in is a PE32+ DLL exporting exactly the seven entry points by name,
 #   it imports from KERNEL32, USER32 and the msvcrt family only, and from these at least
 #   GetModuleHandleA and GetProcAddress (the host lookup) and MessageBoxW (the error box),
-#   the host exports the sixteen host functions.
+#   the host exports every host function of the list HOST_FUNCTIONS (host/HostFunctions.def).
 cmake_minimum_required(VERSION 3.25)
 
-foreach(variable OBJDUMP PLUGIN HOST)
+foreach(variable OBJDUMP PLUGIN HOST HOST_FUNCTIONS)
   if(NOT DEFINED ${variable})
     message(FATAL_ERROR "${variable} is not set")
   endif()
@@ -82,9 +82,21 @@ foreach(needed KERNEL32.DLL!GetModuleHandleA KERNEL32.DLL!GetProcAddress USER32.
   endif()
 endforeach()
 
+# The list's entries, one a line: BEATCLONE_HOST_FUNCTION(result, name, ...).
+file(STRINGS ${HOST_FUNCTIONS} entries REGEX "^BEATCLONE_HOST_FUNCTION\\(")
+set(host_functions "")
+foreach(entry IN LISTS entries)
+  if(entry MATCHES "^BEATCLONE_HOST_FUNCTION\\([^,]+, *([A-Za-z0-9_]+) *,")
+    list(APPEND host_functions ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+list(LENGTH host_functions host_function_count)
+if(host_function_count EQUAL 0)
+  list(APPEND failures "no host functions found in ${HOST_FUNCTIONS}")
+endif()
+
 read_pe_tables(${HOST} host)
-foreach(name LoadTGF SaveTGF FreeTGF InsertEXENTRY DeleteEXENTRY LoadEData SaveEData CreateEData DeleteEData
-        NextEData SlotToInst InstToSlot GetShowLayer GetCurERegions GetCurrentEnigmaDocument GetMaxLayers)
+foreach(name IN LISTS host_functions)
   if(NOT FX_${name} IN_LIST host_EXPORTS)
     list(APPEND failures "the host executable does not export FX_${name}")
   endif()
@@ -92,6 +104,7 @@ endforeach()
 
 message(STATUS "plug-in exports: ${plugin_EXPORTS}")
 message(STATUS "plug-in imports from: ${dlls}")
+message(STATUS "host functions checked: ${host_function_count}")
 if(failures)
   string(REPLACE ";" "\n  " failures "${failures}")
   message(FATAL_ERROR "PE tables:\n  ${failures}")

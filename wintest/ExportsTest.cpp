@@ -127,10 +127,8 @@ TEST_F(WindowsModule, CopyIsDisabledAtLoadAndOtherIndexesAreEnabled) {
 
 TEST(WindowsHost, ThisExecutableExportsTheHostFunctions) {
     void* self = wintest::LoadedModule(nullptr);
-    for (const char* name :
-         {"FX_LoadTGF", "FX_SaveTGF", "FX_FreeTGF", "FX_InsertEXENTRY", "FX_DeleteEXENTRY", "FX_LoadEData",
-          "FX_SaveEData", "FX_CreateEData", "FX_DeleteEData", "FX_NextEData", "FX_SlotToInst", "FX_InstToSlot",
-          "FX_GetShowLayer", "FX_GetCurERegions", "FX_GetCurrentEnigmaDocument", "FX_GetMaxLayers"}) {
+    for (int f = 0; f < host_binding::kHostFunctionCount; ++f) {
+        const char* name = host_binding::HostFunctionName(static_cast<host_binding::HostFunction>(f));
         EXPECT_NE(wintest::ExportedAddress(self, name), nullptr) << name;
     }
 }
