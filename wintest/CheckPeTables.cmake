@@ -1,12 +1,13 @@
 # Reads the export and import tables of the plug-in (PLUGIN) and of a host executable (HOST)
 # with OBJDUMP -p and fails unless:
-#   the plug-in is a PE32+ DLL exporting exactly the seven entry points by name,
+#   the plug-in is a PE32+ DLL exporting by name exactly the seven entry points of the list in
+#   EXPORT_TYPES (plugin/ExportTypes.h),
 #   it imports from KERNEL32, USER32 and the msvcrt family only, and from these at least
 #   GetModuleHandleA and GetProcAddress (the host lookup) and MessageBoxW (the error box),
 #   the host exports every host function of the list HOST_FUNCTIONS (host/HostFunctions.def).
 cmake_minimum_required(VERSION 3.25)
 
-foreach(variable OBJDUMP PLUGIN HOST HOST_FUNCTIONS)
+foreach(variable OBJDUMP PLUGIN HOST HOST_FUNCTIONS EXPORT_TYPES)
   if(NOT DEFINED ${variable})
     message(FATAL_ERROR "${variable} is not set")
   endif()
@@ -58,8 +59,21 @@ read_pe_tables(${PLUGIN} plugin)
 if(NOT plugin_MAGIC STREQUAL "020b")
   list(APPEND failures "the plug-in is not PE32+ (magic '${plugin_MAGIC}')")
 endif()
-set(expected FinaleExtensionEnumerate FinaleExtensionEnumerate_UTF16 FinaleExtensionGetMenuStatus
-    FinaleExtensionInit FinaleExtensionInvoke FinaleExtensionTerminate FinaleExtensionVersion)
+# The list's entries, one a line, indented: X(id, name). (Read whole: the lines end in
+# backslashes, which file(STRINGS) would keep from splitting the list.)
+file(READ ${EXPORT_TYPES} text)
+string(REGEX MATCHALL "\n +X\\([A-Za-z0-9_]+, *[A-Za-z0-9_]+\\)" entries "${text}")
+set(expected "")
+foreach(entry IN LISTS entries)
+  if(entry MATCHES "X\\([A-Za-z0-9_]+, *([A-Za-z0-9_]+)\\)")
+    list(APPEND expected ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+list(LENGTH expected expected_count)
+if(NOT expected_count EQUAL 7)
+  list(APPEND failures "${EXPORT_TYPES} lists ${expected_count} exports, not seven")
+endif()
+list(SORT expected)
 set(exports ${plugin_EXPORTS})
 list(SORT exports)
 if(NOT exports STREQUAL expected)
