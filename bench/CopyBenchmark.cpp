@@ -3,7 +3,7 @@
 // in the host's functions, the module's peak heap against the frames it holds at once, and how
 // the cost grows when the work grows 4x and 16x.
 #include "bench/HeapCounter.h"
-#include "plugin/PluginExports.h"
+#include "plugin/ExportTypes.h"
 #include "simhost/SimFormat.h"
 #include "simhost/SimHost.h"
 
@@ -17,18 +17,16 @@
 
 namespace {
 
-using InvokeFn = int16_t (*)(void*, int16_t, const RegionRecord*);
-
 constexpr int kEntriesPerMeasure = 4;
 constexpr int16_t kLayers = 4;
 
-InvokeFn LoadModule() {
+FinaleExtensionInvokeFn LoadModule() {
     static void* handle = dlopen(BEATCLONE_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         std::fprintf(stderr, "cannot load %s: %s\n", BEATCLONE_MODULE_PATH, dlerror());
         std::exit(1);
     }
-    return reinterpret_cast<InvokeFn>(dlsym(handle, "FinaleExtensionInvoke"));
+    return reinterpret_cast<FinaleExtensionInvokeFn>(dlsym(handle, PluginExportName(PluginExport::Invoke)));
 }
 
 EntryRecord Note(uint32_t duration, uint8_t step, bool tied) {
@@ -78,7 +76,7 @@ std::map<std::pair<int, int>, Figures> gFigures;
 void BM_Copy(benchmark::State& state) {
     const int staves = static_cast<int>(state.range(0));
     const int measures = static_cast<int>(state.range(1));
-    const InvokeFn invoke = LoadModule();
+    const FinaleExtensionInvokeFn invoke = LoadModule();
     simhost::Host& host = simhost::Host::Instance();
     Figures figures;
     double total = 0;
@@ -88,7 +86,7 @@ void BM_Copy(benchmark::State& state) {
         BuildScore(staves, measures);
         const RegionRecord source = simhost::Host::WholeMeasures(1, 1, 1, static_cast<int16_t>(measures));
         host.SetSelection(source);
-        invoke(nullptr, 0, &source);
+        invoke(nullptr, kSetSourceCommand, &source);
         const RegionRecord destination = simhost::Host::WholeMeasures(
             2, static_cast<int16_t>(staves + 1), static_cast<int16_t>(measures + 1),
             static_cast<int16_t>(2 * measures));
@@ -99,7 +97,7 @@ void BM_Copy(benchmark::State& state) {
         state.ResumeTiming();
 
         const auto start = std::chrono::steady_clock::now();
-        const int16_t result = invoke(nullptr, 1, &destination);
+        const int16_t result = invoke(nullptr, kCopyCommand, &destination);
         const auto end = std::chrono::steady_clock::now();
 
         state.PauseTiming();

@@ -18,7 +18,7 @@ public:
     virtual bool IsEqual(const FCMusicRegion* other) const;
 
     // Takes the host's current selection and the current document number. Always true;
-    // without FX_GetCurERegions the region fields stay as they were.
+    // without GetCurERegions the region fields stay as they were.
     bool SetCurrentSelection();
     // Takes the 20 bytes of a host region record; null counts as 20 zero bytes.
     void SetFromRecord(const RegionRecord* record);

@@ -89,7 +89,7 @@ static_assert(offsetof(FrameTupletRecord, definition) == 10);
 // All entries of one measure of one staff in one layer. The host's frame may be larger;
 // the module uses these 34 bytes.
 struct TgfFrame {
-    uint16_t slotList;     // echoes FX_LoadTGF's first argument
+    uint16_t slotList;     // echoes LoadTGF's first argument
     uint16_t slot;         // echoes the slot
     uint8_t hostData1[2];  // not interpreted
     int16_t measure;       // echoes the measure

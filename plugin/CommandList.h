@@ -1,6 +1,8 @@
 // The module's two commands.
 #pragma once
 
+#include "plugin/ExportTypes.h"
+
 #include <cstdint>
 
 struct CommandText {
@@ -10,10 +12,8 @@ struct CommandText {
     uint32_t flags;
 };
 
-inline constexpr int16_t kSetSourceCommand = 0;
-inline constexpr int16_t kCopyCommand = 1;
 inline constexpr int16_t kCommandCount = 2;
-// Flag bit 16: the command's enabled state comes from FinaleExtensionGetMenuStatus.
+// Flag bit 16: the command's enabled state comes from the host asking GetMenuStatus.
 inline constexpr uint32_t kCommandHasMenuStatus = 0x00010000u;
 
 // Null for an index that names no command.

@@ -1,4 +1,4 @@
-// The exports the host calls, but for FinaleExtensionInvoke (CommandInvocation.cpp).
+// The exports the host calls, but for the command invocation (CommandInvocation.cpp).
 #include "plugin/CommandList.h"
 #include "plugin/PluginExports.h"
 #include "plugin/PluginState.h"

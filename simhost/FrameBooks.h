@@ -16,7 +16,7 @@
 
 namespace simhost {
 
-// What FX_LoadTGF was asked for, and the document and staff that meant.
+// What LoadTGF was asked for, and the document and staff that meant.
 struct FrameOrigin {
     int16_t document;
     uint16_t slotList;

@@ -87,13 +87,8 @@ bool InsideHostCall() {
 }
 
 const char* FunctionName(Function f) {
-    static const char* const kNames[kFunctionCount] = {
-        "FX_LoadTGF",  "FX_SaveTGF",     "FX_FreeTGF",     "FX_InsertEXENTRY", "FX_DeleteEXENTRY",
-        "FX_LoadEData", "FX_SaveEData",  "FX_CreateEData", "FX_DeleteEData",   "FX_NextEData",
-        "FX_SlotToInst", "FX_InstToSlot", "FX_GetShowLayer", "FX_GetCurERegions",
-        "FX_GetCurrentEnigmaDocument", "FX_GetMaxLayers"};
-    const int i = static_cast<int>(f);
-    return (i >= 0 && i < kFunctionCount) ? kNames[i] : "unknown function";
+    const char* name = host_binding::HostFunctionName(f);
+    return name != nullptr ? name : "unknown function";
 }
 
 Host& Host::Instance() {
@@ -233,9 +228,10 @@ int16_t Host::SaveTGF(TgfFrame* frame) {
     LentFrame* lent = Usable(frame, Function::SaveTGF);
     if (lent == nullptr) return 0;
     const FrameOrigin& origin = lent->origin;
+    const auto problem = [lent] { return std::string(FunctionName(Function::SaveTGF)) + ": " + lent->Describe(); };
     if (frame->slotList != origin.slotList || frame->slot != origin.slot || frame->measure != origin.measure ||
         frame->layer != origin.layer) {
-        problems_.push_back("FX_SaveTGF: " + lent->Describe() + " no longer echoes where it was loaded from");
+        problems_.push_back(problem() + " no longer echoes where it was loaded from");
         return 0;
     }
     Document* document = FindDocument(origin.document);
@@ -252,8 +248,8 @@ int16_t Host::SaveTGF(TgfFrame* frame) {
         const auto owner = document->CellOfEntry(number);
         const bool duplicate = !kept.insert(number).second;
         if (!duplicate && number <= document->LastEntryNumber() && (!owner || *owner == cell)) continue;
-        problems_.push_back("FX_SaveTGF: " + lent->Describe() + " entry " + std::to_string(i) + " carries number " +
-                            std::to_string(number) + " that is not its own");
+        problems_.push_back(problem() + " entry " + std::to_string(i) + " carries number " + std::to_string(number) +
+                            " that is not its own");
         entries[i].entryNumber = 0;
         if (!duplicate) kept.erase(number);
     }

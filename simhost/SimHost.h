@@ -4,6 +4,7 @@
 // state. It also keeps books on the frames it lends, so that misuse shows as a test failure.
 #pragma once
 
+#include "host/HostFunctionList.h"
 #include "host/HostRecords.h"
 
 #include <cstdint>
@@ -19,12 +20,8 @@
 namespace simhost {
 
 // The FX_ functions, for fault injection and call counts.
-enum class Function : int {
-    LoadTGF, SaveTGF, FreeTGF, InsertEXENTRY, DeleteEXENTRY,
-    LoadEData, SaveEData, CreateEData, DeleteEData, NextEData,
-    SlotToInst, InstToSlot, GetShowLayer, GetCurERegions,
-    GetCurrentEnigmaDocument, GetMaxLayers, Count
-};
+using Function = host_binding::HostFunction;
+// The function's C name ("FX_" and its name), or "unknown function".
 const char* FunctionName(Function f);
 
 // Whether an FX_ function of the stand-in host is running now.
@@ -135,7 +132,7 @@ public:
     // Null when no document is current.
     Document* CurrentDocument();
 
-    // The selection FX_GetCurERegions reports (and that callers pass to Invoke).
+    // The selection GetCurERegions reports (and that callers pass to Invoke).
     void SetSelection(const RegionRecord& region) { selection_ = region; }
     const RegionRecord& Selection() const { return selection_; }
     // A whole-measure selection of slots [firstSlot, lastSlot] by measures [first, last].
@@ -154,7 +151,7 @@ public:
     // FreeTGF still takes the frame back, so that fault sweeps see no leak the module could
     // not have avoided.
     void SetFailing(Function f, bool failing);
-    // FX_LoadTGF answers null for this measure of this slot in every layer (slot 0: every slot).
+    // LoadTGF answers null for this measure of this slot in every layer (slot 0: every slot).
     void FailLoadAt(int16_t slot, int16_t measure);
     // The nth host call from now (1 = the next one) fails as SetFailing does; 0 switches this
     // off.

@@ -4,7 +4,7 @@
 #include "framework/FCMusicRegion.h"
 #include "framework/FCNoteEntryLayer.h"
 #include "host/HostFunctions.h"
-#include "transfer/FCEntryPitchesCollection.h"
+#include "framework/FCEntryPitchesCollection.h"
 #include "transfer/MessageBuffer.h"
 #include "transfer/SelectionChecks.h"
 

@@ -1,12 +1,13 @@
 # Reads the export and import tables of the plug-in (PLUGIN) and of a host executable (HOST)
 # with OBJDUMP -p and fails unless:
-#   the plug-in is a PE32+ DLL exporting exactly the seven entry points by name,
+#   the plug-in is a PE32+ DLL exporting by name exactly the seven entry points of the list in
+#   EXPORT_TYPES (plugin/ExportTypes.h),
 #   it imports from KERNEL32, USER32 and the msvcrt family only, and from these at least
 #   GetModuleHandleA and GetProcAddress (the host lookup) and MessageBoxW (the error box),
-#   the host exports the sixteen host functions.
+#   the host exports every host function of the list HOST_FUNCTIONS (host/HostFunctions.def).
 cmake_minimum_required(VERSION 3.25)
 
-foreach(variable OBJDUMP PLUGIN HOST)
+foreach(variable OBJDUMP PLUGIN HOST HOST_FUNCTIONS EXPORT_TYPES)
   if(NOT DEFINED ${variable})
     message(FATAL_ERROR "${variable} is not set")
   endif()
@@ -58,8 +59,21 @@ read_pe_tables(${PLUGIN} plugin)
 if(NOT plugin_MAGIC STREQUAL "020b")
   list(APPEND failures "the plug-in is not PE32+ (magic '${plugin_MAGIC}')")
 endif()
-set(expected FinaleExtensionEnumerate FinaleExtensionEnumerate_UTF16 FinaleExtensionGetMenuStatus
-    FinaleExtensionInit FinaleExtensionInvoke FinaleExtensionTerminate FinaleExtensionVersion)
+# The list's entries, one a line, indented: X(id, name). (Read whole: the lines end in
+# backslashes, which file(STRINGS) would keep from splitting the list.)
+file(READ ${EXPORT_TYPES} text)
+string(REGEX MATCHALL "\n +X\\([A-Za-z0-9_]+, *[A-Za-z0-9_]+\\)" entries "${text}")
+set(expected "")
+foreach(entry IN LISTS entries)
+  if(entry MATCHES "X\\([A-Za-z0-9_]+, *([A-Za-z0-9_]+)\\)")
+    list(APPEND expected ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+list(LENGTH expected expected_count)
+if(NOT expected_count EQUAL 7)
+  list(APPEND failures "${EXPORT_TYPES} lists ${expected_count} exports, not seven")
+endif()
+list(SORT expected)
 set(exports ${plugin_EXPORTS})
 list(SORT exports)
 if(NOT exports STREQUAL expected)
@@ -82,9 +96,21 @@ foreach(needed KERNEL32.DLL!GetModuleHandleA KERNEL32.DLL!GetProcAddress USER32.
   endif()
 endforeach()
 
+# The list's entries, one a line: BEATCLONE_HOST_FUNCTION(result, name, ...).
+file(STRINGS ${HOST_FUNCTIONS} entries REGEX "^BEATCLONE_HOST_FUNCTION\\(")
+set(host_functions "")
+foreach(entry IN LISTS entries)
+  if(entry MATCHES "^BEATCLONE_HOST_FUNCTION\\([^,]+, *([A-Za-z0-9_]+) *,")
+    list(APPEND host_functions ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+list(LENGTH host_functions host_function_count)
+if(host_function_count EQUAL 0)
+  list(APPEND failures "no host functions found in ${HOST_FUNCTIONS}")
+endif()
+
 read_pe_tables(${HOST} host)
-foreach(name LoadTGF SaveTGF FreeTGF InsertEXENTRY DeleteEXENTRY LoadEData SaveEData CreateEData DeleteEData
-        NextEData SlotToInst InstToSlot GetShowLayer GetCurERegions GetCurrentEnigmaDocument GetMaxLayers)
+foreach(name IN LISTS host_functions)
   if(NOT FX_${name} IN_LIST host_EXPORTS)
     list(APPEND failures "the host executable does not export FX_${name}")
   endif()
@@ -92,6 +118,7 @@ endforeach()
 
 message(STATUS "plug-in exports: ${plugin_EXPORTS}")
 message(STATUS "plug-in imports from: ${dlls}")
+message(STATUS "host functions checked: ${host_function_count}")
 if(failures)
   string(REPLACE ";" "\n  " failures "${failures}")
   message(FATAL_ERROR "PE tables:\n  ${failures}")

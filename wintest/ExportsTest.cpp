@@ -1,7 +1,7 @@
 // The module as every Windows host meets it, whatever the executable is called: the export
 // table, the six exports that need no command (byte for byte), the import of MessageBoxW and
 // this executable's own export of the host functions.
-#include "plugin/PluginExports.h"
+#include "plugin/ExportTypes.h"
 #include "simhost/SimHost.h"
 #include "tests/e2e/PluginModule.h"
 #include "wintest/MessageBoxRecorder.h"
@@ -34,10 +34,9 @@ protected:
 TEST_F(WindowsModule, ExportsExactlyTheSevenUndecoratedNames) {
     std::vector<std::string> names = wintest::ExportedNames(handle);
     std::sort(names.begin(), names.end());
-    const std::vector<std::string> expected = {
-        "FinaleExtensionEnumerate", "FinaleExtensionEnumerate_UTF16", "FinaleExtensionGetMenuStatus",
-        "FinaleExtensionInit",      "FinaleExtensionInvoke",          "FinaleExtensionTerminate",
-        "FinaleExtensionVersion"};
+    std::vector<std::string> expected;
+    for (int e = 0; e < kPluginExportCount; ++e) expected.push_back(PluginExportName(static_cast<PluginExport>(e)));
+    std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names, expected);
 }
 
@@ -127,10 +126,8 @@ TEST_F(WindowsModule, CopyIsDisabledAtLoadAndOtherIndexesAreEnabled) {
 
 TEST(WindowsHost, ThisExecutableExportsTheHostFunctions) {
     void* self = wintest::LoadedModule(nullptr);
-    for (const char* name :
-         {"FX_LoadTGF", "FX_SaveTGF", "FX_FreeTGF", "FX_InsertEXENTRY", "FX_DeleteEXENTRY", "FX_LoadEData",
-          "FX_SaveEData", "FX_CreateEData", "FX_DeleteEData", "FX_NextEData", "FX_SlotToInst", "FX_InstToSlot",
-          "FX_GetShowLayer", "FX_GetCurERegions", "FX_GetCurrentEnigmaDocument", "FX_GetMaxLayers"}) {
+    for (int f = 0; f < host_binding::kHostFunctionCount; ++f) {
+        const char* name = host_binding::HostFunctionName(static_cast<host_binding::HostFunction>(f));
         EXPECT_NE(wintest::ExportedAddress(self, name), nullptr) << name;
     }
 }

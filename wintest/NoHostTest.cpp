@@ -12,7 +12,7 @@ using WithoutHost = PluginFixture;
 TEST_F(WithoutHost, EveryHostFunctionCountsAsMissing) {
     ASSERT_EQ(wintest::LoadedModule("FINALE.EXE"), nullptr);
     ASSERT_EQ(wintest::LoadedModule("FINDEMO.EXE"), nullptr);
-    ASSERT_NE(wintest::ExportedAddress(wintest::LoadedModule(nullptr), "FX_LoadTGF"), nullptr);
+    ASSERT_NE(wintest::ExportedAddress(wintest::LoadedModule(nullptr), simhost::FunctionName(simhost::Function::LoadTGF)), nullptr);
 
     Write(1, 0, 1, "q:C5 q:D5 h:E5");
     Write(2, 0, 1, "h:G3 q:A3 q:B3");

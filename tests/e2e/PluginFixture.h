@@ -46,11 +46,11 @@ protected:
 
     // Selects whole measures as the user would and runs SET SOURCE.
     int16_t SetSource(int16_t slot, int16_t first, int16_t last) {
-        return Run(0, simhost::Host::WholeMeasures(slot, slot, first, last));
+        return Run(kSetSourceCommand, simhost::Host::WholeMeasures(slot, slot, first, last));
     }
     // Selects the destination and runs COPY.
     int16_t CopyTo(int16_t firstSlot, int16_t lastSlot, int16_t first, int16_t last) {
-        return Run(1, simhost::Host::WholeMeasures(firstSlot, lastSlot, first, last));
+        return Run(kCopyCommand, simhost::Host::WholeMeasures(firstSlot, lastSlot, first, last));
     }
     int16_t Run(int16_t command, const RegionRecord& selection) {
         host.SetSelection(selection);

@@ -1,13 +1,10 @@
 // The module as the host loads it: a fresh load per test, reached only through its exports.
 #pragma once
 
-#include "host/HostRecords.h"
+#include "plugin/ExportTypes.h"
 
 #include <cstdint>
 #include <string>
-
-struct CommandDescription;
-struct CommandDescriptionUtf16;
 
 class PluginModule {
 public:
@@ -21,13 +18,11 @@ public:
     void Unload();
     const std::string& Error() const { return error_; }
 
-    uint32_t (*Version)(uint32_t) = nullptr;
-    int32_t (*Init)(void*, uint32_t*) = nullptr;
-    int16_t (*Enumerate)(void*, int16_t, CommandDescription*) = nullptr;
-    int16_t (*EnumerateUtf16)(void*, int16_t, CommandDescriptionUtf16*) = nullptr;
-    int16_t (*GetMenuStatus)(int16_t) = nullptr;
-    int16_t (*Invoke)(void*, int16_t, const RegionRecord*) = nullptr;
-    void (*Terminate)() = nullptr;
+    // One pointer per export, named for its PluginExport: Version, Init, Enumerate,
+    // EnumerateUtf16, GetMenuStatus, Invoke, Terminate.
+#define BEATCLONE_EXPORT_POINTER(id, name) name##Fn id = nullptr;
+    BEATCLONE_PLUGIN_EXPORTS(BEATCLONE_EXPORT_POINTER)
+#undef BEATCLONE_EXPORT_POINTER
 
 private:
     // The platform's part: the library's export of that name, or null (noted in error_).

@@ -2,7 +2,7 @@
 #include "framework/FCCollection.h"
 #include "framework/FCMusicRegion.h"
 #include "framework/FCString.h"
-#include "transfer/FCEntryPitchesCollection.h"
+#include "framework/FCEntryPitchesCollection.h"
 
 #include <gtest/gtest.h>
 

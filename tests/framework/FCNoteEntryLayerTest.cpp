@@ -232,8 +232,8 @@ TEST_F(LayerTest, HostWithoutShowLayerOrLoadTGF) {
     ASSERT_TRUE(blind->Load());
     EXPECT_EQ(blind->GetCount(), 3);
 
-    // The same host through the binding seam, now also without FX_LoadTGF.
-    gDropped = {"FX_GetShowLayer", "FX_LoadTGF"};
+    // The same host through the binding seam, now also without LoadTGF.
+    gDropped = {simhost::FunctionName(Function::GetShowLayer), simhost::FunctionName(Function::LoadTGF)};
     host_binding::SetResolverForTesting(&ResolveAllBut);
     Layer none = Source();
     none->SetVisibleOnly(false);

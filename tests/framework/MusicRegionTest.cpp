@@ -81,7 +81,7 @@ TEST_F(MusicRegion, IsEqualComparesInstrumentsMeasuresAndPositions) {
 }
 
 TEST_F(MusicRegion, SlotsThatHoldTheSameInstrumentAreEqual) {
-    // Without FX_SlotToInst every slot maps to instrument 0.
+    // Without SlotToInst every slot maps to instrument 0.
     host.SetMissing(simhost::Function::SlotToInst, true);
     const FCMusicRegion a = Region(1, 1, 3, 5);
     const FCMusicRegion b = Region(2, 3, 3, 5);

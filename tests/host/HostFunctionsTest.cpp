@@ -2,6 +2,8 @@
 // some functions.
 #include "host/HostFunctions.h"
 
+#include "host/HostFunctionList.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,6 +11,12 @@
 #include <string>
 
 namespace {
+
+using host_binding::HostFunction;
+
+bool Is(const char* name, HostFunction f) {
+    return std::strcmp(name, host_binding::HostFunctionName(f)) == 0;
+}
 
 std::map<std::string, int> gLookups;
 uint32_t gLastVersion = 0;
@@ -31,14 +39,14 @@ int16_t FakeSaveTGF(TgfFrame*, uint32_t v) {
 
 void* OnlySomeFunctions(const char* name) {
     ++gLookups[name];
-    if (std::strcmp(name, "FX_SlotToInst") == 0) return reinterpret_cast<void*>(&FakeSlotToInst);
-    if (std::strcmp(name, "FX_SaveTGF") == 0) return reinterpret_cast<void*>(&FakeSaveTGF);
+    if (Is(name, HostFunction::SlotToInst)) return reinterpret_cast<void*>(&FakeSlotToInst);
+    if (Is(name, HostFunction::SaveTGF)) return reinterpret_cast<void*>(&FakeSaveTGF);
     return nullptr;
 }
 
 void* WithMaxLayers(const char* name) {
     ++gLookups[name];
-    if (std::strcmp(name, "FX_GetMaxLayers") == 0) return reinterpret_cast<void*>(&FakeGetMaxLayers);
+    if (Is(name, HostFunction::GetMaxLayers)) return reinterpret_cast<void*>(&FakeGetMaxLayers);
     return nullptr;
 }
 
@@ -94,9 +102,9 @@ TEST_F(HostFunctions, EachNameIsLookedUpOnceFoundOrNot) {
         fx::SlotToInst(1, 0);
         fx::GetShowLayer(0);
     }
-    EXPECT_EQ(gLookups["FX_SlotToInst"], 1);
-    EXPECT_EQ(gLookups["FX_GetShowLayer"], 1);
-    EXPECT_EQ(gLookups.count("FX_LoadTGF"), 0u); // nothing is looked up before its first call
+    EXPECT_EQ(gLookups[host_binding::HostFunctionName(HostFunction::SlotToInst)], 1);
+    EXPECT_EQ(gLookups[host_binding::HostFunctionName(HostFunction::GetShowLayer)], 1);
+    EXPECT_EQ(gLookups.count(host_binding::HostFunctionName(HostFunction::LoadTGF)), 0u); // nothing is looked up before its first call
 }
 
 TEST_F(HostFunctions, SaveNormalizesTheFrameFirst) {

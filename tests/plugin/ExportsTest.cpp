@@ -1,5 +1,5 @@
 // The six exports that need no command, byte for byte, through dlopen and dlsym.
-#include "plugin/PluginExports.h"
+#include "plugin/ExportTypes.h"
 
 #include <gtest/gtest.h>
 
@@ -19,27 +19,19 @@ protected:
     void TearDown() override {
         if (handle_ != nullptr) dlclose(handle_);
     }
-    template <typename F>
-    F Get(const char* name) {
-        void* symbol = dlsym(handle_, name);
-        EXPECT_NE(symbol, nullptr) << name;
-        return reinterpret_cast<F>(symbol);
+    template <PluginExport e>
+    PluginExportFn<e> Get() {
+        void* symbol = dlsym(handle_, PluginExportName(e));
+        EXPECT_NE(symbol, nullptr) << PluginExportName(e);
+        return reinterpret_cast<PluginExportFn<e>>(symbol);
     }
 
     void* handle_ = nullptr;
 };
 
-using VersionFn = uint32_t (*)(uint32_t);
-using InitFn = int32_t (*)(void*, uint32_t*);
-using EnumerateFn = int16_t (*)(void*, int16_t, CommandDescription*);
-using EnumerateUtf16Fn = int16_t (*)(void*, int16_t, CommandDescriptionUtf16*);
-using MenuStatusFn = int16_t (*)(int16_t);
-using TerminateFn = void (*)();
-
 TEST_F(LoadedModule, ExportsOnlyTheSevenEntryPoints) {
-    for (const char* name : {"FinaleExtensionVersion", "FinaleExtensionInit", "FinaleExtensionEnumerate",
-                             "FinaleExtensionEnumerate_UTF16", "FinaleExtensionGetMenuStatus",
-                             "FinaleExtensionInvoke", "FinaleExtensionTerminate"}) {
+    for (int e = 0; e < kPluginExportCount; ++e) {
+        const char* name = PluginExportName(static_cast<PluginExport>(e));
         EXPECT_NE(dlsym(handle_, name), nullptr) << name;
     }
     // Internal names stay hidden.
@@ -50,10 +42,10 @@ TEST_F(LoadedModule, ExportsOnlyTheSevenEntryPoints) {
 }
 
 TEST_F(LoadedModule, VersionInitAndTerminate) {
-    auto version = Get<VersionFn>("FinaleExtensionVersion");
+    auto version = Get<PluginExport::Version>();
     for (uint32_t host : {0u, 0x19000000u, 0xFFFFFFFFu}) EXPECT_EQ(version(host), 0x0F000000u);
 
-    auto init = Get<InitFn>("FinaleExtensionInit");
+    auto init = Get<PluginExport::Init>();
     uint32_t word = 2;
     EXPECT_EQ(init(nullptr, &word), 1);
     EXPECT_EQ(word, 3u);
@@ -62,11 +54,11 @@ TEST_F(LoadedModule, VersionInitAndTerminate) {
     EXPECT_EQ(word, 1u);
     EXPECT_EQ(init(nullptr, nullptr), 1); // a null word is ignored
 
-    Get<TerminateFn>("FinaleExtensionTerminate")();
+    Get<PluginExport::Terminate>()();
 }
 
 TEST_F(LoadedModule, EnumerateFillsEightBitRecords) {
-    auto enumerate = Get<EnumerateFn>("FinaleExtensionEnumerate");
+    auto enumerate = Get<PluginExport::Enumerate>();
     CommandDescription d;
     std::memset(&d, 0xAA, sizeof d);
     ASSERT_EQ(enumerate(nullptr, 0, &d), 1);
@@ -89,7 +81,7 @@ TEST_F(LoadedModule, EnumerateFillsEightBitRecords) {
 }
 
 TEST_F(LoadedModule, EnumerateFillsUtf16RecordsAndKeepsUnitsAfterTheTerminator) {
-    auto enumerate = Get<EnumerateUtf16Fn>("FinaleExtensionEnumerate_UTF16");
+    auto enumerate = Get<PluginExport::EnumerateUtf16>();
     CommandDescriptionUtf16 d;
     std::memset(&d, 0xAA, sizeof d);
     ASSERT_EQ(enumerate(nullptr, 1, &d), 1);
@@ -111,8 +103,8 @@ TEST_F(LoadedModule, EnumerateFillsUtf16RecordsAndKeepsUnitsAfterTheTerminator) 
 }
 
 TEST_F(LoadedModule, EnumerateOutsideTheCommandsWritesNothing) {
-    auto enumerate = Get<EnumerateFn>("FinaleExtensionEnumerate");
-    auto enumerate16 = Get<EnumerateUtf16Fn>("FinaleExtensionEnumerate_UTF16");
+    auto enumerate = Get<PluginExport::Enumerate>();
+    auto enumerate16 = Get<PluginExport::EnumerateUtf16>();
     for (int16_t index : {int16_t{2}, int16_t{-1}, int16_t{-32768}, int16_t{32767}}) {
         CommandDescription d;
         std::memset(&d, 0x5C, sizeof d);
@@ -126,7 +118,7 @@ TEST_F(LoadedModule, EnumerateOutsideTheCommandsWritesNothing) {
 }
 
 TEST_F(LoadedModule, CopyIsDisabledAtLoadAndOtherIndexesAreEnabled) {
-    auto status = Get<MenuStatusFn>("FinaleExtensionGetMenuStatus");
+    auto status = Get<PluginExport::GetMenuStatus>();
     EXPECT_EQ(status(1), 0);
     EXPECT_EQ(status(0), 1);
     EXPECT_EQ(status(5), 1);

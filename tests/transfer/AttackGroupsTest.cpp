@@ -1,6 +1,6 @@
 // Counting attack groups, gathering their first entries and carrying pitches onto a new
 // rhythm, on layers held in plain memory (notation in TransferTestSupport.h).
-#include "transfer/FCEntryPitchesCollection.h"
+#include "framework/FCEntryPitchesCollection.h"
 #include "TransferTestSupport.h"
 
 #include <gtest/gtest.h>

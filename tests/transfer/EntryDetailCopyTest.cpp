@@ -96,7 +96,7 @@ TEST_F(EntryDetailCopyTest, PreloadedArticulationsAndUnnumberedDestinations) {
 }
 
 void* ResolveWithoutLoadEData(const char* name) {
-    return std::strcmp(name, "FX_LoadEData") == 0 ? nullptr : dlsym(RTLD_DEFAULT, name);
+    return std::strcmp(name, simhost::FunctionName(Function::LoadEData)) == 0 ? nullptr : dlsym(RTLD_DEFAULT, name);
 }
 
 TEST_F(EntryDetailCopyTest, ArticulationsWithMissingHostFunctions) {
@@ -104,14 +104,14 @@ TEST_F(EntryDetailCopyTest, ArticulationsWithMissingHostFunctions) {
     PutArticulation(50, 1, 2);
     LooseEntry source(50, ArticulationFlag), target(60);
 
-    // Without FX_LoadEData there is nothing to copy.
+    // Without LoadEData there is nothing to copy.
     host_binding::SetResolverForTesting(&ResolveWithoutLoadEData);
     EXPECT_EQ(target.entry.CopyArticulationsFrom(&source.entry), 0);
     EXPECT_EQ(Calls(Function::SaveEData), 0u);
     EXPECT_EQ(target.record.entryFlags & ArticulationFlag, 0u);
     host_binding::SetResolverForTesting(nullptr);
 
-    // Without FX_SaveEData every save fails; the articulations still count as taken and the
+    // Without SaveEData every save fails; the articulations still count as taken and the
     // entry is flagged.
     host.SetMissing(Function::SaveEData, true);
     EXPECT_EQ(target.entry.CopyArticulationsFrom(&source.entry), 2);

@@ -51,9 +51,9 @@ Bytes Sequence(size_t size, uint8_t first) {
 }
 
 // Resolves every host function but one from the stand-in host.
-template <const char* Name, auto Replacement>
+template <Function Replaced, auto Replacement>
 void* Replacing(const char* name) {
-    return std::strcmp(name, Name) == 0 ? reinterpret_cast<void*>(Replacement) : dlsym(RTLD_DEFAULT, name);
+    return std::strcmp(name, simhost::FunctionName(Replaced)) == 0 ? reinterpret_cast<void*>(Replacement) : dlsym(RTLD_DEFAULT, name);
 }
 
 class RecordDataTest : public HostTest {
@@ -83,7 +83,6 @@ TEST_F(RecordDataTest, WithoutARecordNothingReachesTheHost) {
     EXPECT_EQ(Calls(Function::SaveEData), 0u);
 }
 
-constexpr char kLoadEData[] = "FX_LoadEData";
 int16_t LoadReportingNegativeSize(uint32_t, EDataKey*, void* buffer, uint32_t* size, uint32_t) {
     std::memset(buffer, 0xAB, *size);
     *size = 0xFFFFFFF0u;
@@ -113,7 +112,7 @@ TEST_F(RecordDataTest, SizesTheHostReportsBeyondTheBufferAreCut) {
     EXPECT_EQ(*Stored(kArticulationDetailTag, 40, 1), Sequence(12, 0));
 
     // A size that reads negative leaves no record to save.
-    host_binding::SetResolverForTesting(&Replacing<kLoadEData, &LoadReportingNegativeSize>);
+    host_binding::SetResolverForTesting(&Replacing<Function::LoadEData, &LoadReportingNegativeSize>);
     EXPECT_TRUE(record.LoadData());
     EXPECT_EQ(record.GetRecordSize(), 0);
     EXPECT_FALSE(record.Save());
@@ -201,8 +200,7 @@ TEST_F(RecordDataTest, LoadAllWalksSequenceNumbersUpToTheFirstGap) {
     EXPECT_EQ(Calls(Function::LoadEData), loads + 2);
 }
 
-// FX_CreateEData of a host that stores the record but does not say under which number.
-constexpr char kCreateEData[] = "FX_CreateEData";
+// CreateEData of a host that stores the record but does not say under which number.
 int16_t CreateWithoutTelling(uint32_t tag, EDataKey* key, const void* buffer, uint32_t size, uint32_t) {
     EDataKey own = *key;
     return simhost::Host::Instance().CreateEData(tag, &own, buffer, size);
@@ -222,7 +220,7 @@ TEST_F(RecordDataTest, SaveNewLearnsTheSequenceNumber) {
 
     // When the host does not say, the walk over the entry's records finds the last one and
     // stops at the next entry's.
-    host_binding::SetResolverForTesting(&Replacing<kCreateEData, &CreateWithoutTelling>);
+    host_binding::SetResolverForTesting(&Replacing<Function::CreateEData, &CreateWithoutTelling>);
     FCArticulation found;
     found.ConnectToEntry(&loose.entry);
     ASSERT_TRUE(found.SaveNew());

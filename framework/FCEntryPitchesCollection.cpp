@@ -1,8 +1,8 @@
-#include "transfer/FCEntryPitchesCollection.h"
+#include "framework/FCEntryPitchesCollection.h"
 
 #include "framework/FCNoteEntry.h"
 #include "framework/FCNoteEntryLayer.h"
-#include "transfer/AttackGroups.h"
+#include "framework/AttackGroups.h"
 
 FCEntryPitchesCollection::~FCEntryPitchesCollection() {
     ForgetItems();

@@ -1,4 +1,6 @@
-// The walk shared by counting attack groups and gathering their first entries.
+// Attack groups of a layer: the walk shared by counting them (FCNoteEntryLayer::
+// CountAttackGroups) and gathering their first entries (FCEntryPitchesCollection).
+// AttackGroups.cpp also defines FCNoteEntryLayer::ApplyPitches.
 #pragma once
 
 #include "framework/FCNoteEntry.h"

@@ -1,6 +1,6 @@
-#include "transfer/AttackGroups.h"
+#include "framework/AttackGroups.h"
 
-#include "transfer/FCEntryPitchesCollection.h"
+#include "framework/FCEntryPitchesCollection.h"
 
 bool TiesForward(const FCNoteEntry& entry) {
     if (!entry.IsNote()) return false;
