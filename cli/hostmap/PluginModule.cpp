@@ -22,11 +22,12 @@ std::unique_ptr<PluginModule>& Loaded() {
     return module;
 }
 
-template <typename Fn>
-Fn Export(void* handle, const char* name, const std::string& path) {
+template <PluginExport e>
+PluginExportFn<e> Export(void* handle, const std::string& path) {
+    const char* name = PluginExportName(e);
     void* symbol = ::dlsym(handle, name);
     if (symbol == nullptr) throw CliError(ExitCode::ModuleFailed, path + ": not the beatclone module (no " + name + ")");
-    Fn fn;
+    PluginExportFn<e> fn;
     std::memcpy(&fn, &symbol, sizeof fn);
     return fn;
 }
@@ -67,13 +68,13 @@ PluginModule::PluginModule(const std::string& path) : path_(path) {
         throw CliError(ExitCode::ModuleFailed, "cannot load the module " + path + ": " + (why ? why : "unknown error"));
     }
     try {
-        version_ = Export<VersionFn>(handle_, "FinaleExtensionVersion", path);
-        init_ = Export<InitFn>(handle_, "FinaleExtensionInit", path);
-        enumerate_ = Export<EnumerateFn>(handle_, "FinaleExtensionEnumerate", path);
-        enumerateUtf16_ = Export<EnumerateUtf16Fn>(handle_, "FinaleExtensionEnumerate_UTF16", path);
-        getMenuStatus_ = Export<MenuStatusFn>(handle_, "FinaleExtensionGetMenuStatus", path);
-        invoke_ = Export<InvokeFn>(handle_, "FinaleExtensionInvoke", path);
-        terminate_ = Export<TerminateFn>(handle_, "FinaleExtensionTerminate", path);
+        version_ = Export<PluginExport::Version>(handle_, path);
+        init_ = Export<PluginExport::Init>(handle_, path);
+        enumerate_ = Export<PluginExport::Enumerate>(handle_, path);
+        enumerateUtf16_ = Export<PluginExport::EnumerateUtf16>(handle_, path);
+        getMenuStatus_ = Export<PluginExport::GetMenuStatus>(handle_, path);
+        invoke_ = Export<PluginExport::Invoke>(handle_, path);
+        terminate_ = Export<PluginExport::Terminate>(handle_, path);
     } catch (...) {
         ::dlclose(handle_);
         throw;
@@ -89,7 +90,7 @@ PluginModule::~PluginModule() {
 }
 
 std::string PluginModule::CommandName(int16_t index) const {
-    CommandRecord record{};
+    CommandDescription record{};
     if (enumerate_(nullptr, index, &record) == 0) return {};
     return std::string(record.name, strnlen(record.name, sizeof record.name));
 }

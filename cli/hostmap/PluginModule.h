@@ -2,16 +2,16 @@
 // tool talks to it through these and nothing else.
 #pragma once
 
-#include "host/HostRecords.h"
+#include "plugin/ExportTypes.h"
 
 #include <cstdint>
 #include <string>
 
 namespace beatclone::cli {
 
-// Command indexes of the module.
-inline constexpr int16_t kSetSourceCommand = 0;
-inline constexpr int16_t kCopyCommand = 1;
+// The module's command indexes, as the host numbers them.
+using ::kCopyCommand;
+using ::kSetSourceCommand;
 
 class PluginModule {
 public:
@@ -36,29 +36,15 @@ public:
 private:
     explicit PluginModule(const std::string& path);
 
-    struct CommandRecord {
-        char name[64];
-        char description[64];
-        char path[64];
-        uint32_t flags;
-    };
-    using VersionFn = uint32_t (*)(uint32_t);
-    using InitFn = int32_t (*)(void*, uint32_t*);
-    using EnumerateFn = int16_t (*)(void*, int16_t, CommandRecord*);
-    using EnumerateUtf16Fn = int16_t (*)(void*, int16_t, void*);
-    using MenuStatusFn = int16_t (*)(int16_t);
-    using InvokeFn = int16_t (*)(void*, int16_t, const RegionRecord*);
-    using TerminateFn = void (*)();
-
     std::string path_;
     void* handle_ = nullptr;
-    VersionFn version_ = nullptr;
-    InitFn init_ = nullptr;
-    EnumerateFn enumerate_ = nullptr;
-    EnumerateUtf16Fn enumerateUtf16_ = nullptr;
-    MenuStatusFn getMenuStatus_ = nullptr;
-    InvokeFn invoke_ = nullptr;
-    TerminateFn terminate_ = nullptr;
+    FinaleExtensionVersionFn version_ = nullptr;
+    FinaleExtensionInitFn init_ = nullptr;
+    FinaleExtensionEnumerateFn enumerate_ = nullptr;
+    FinaleExtensionEnumerate_UTF16Fn enumerateUtf16_ = nullptr;
+    FinaleExtensionGetMenuStatusFn getMenuStatus_ = nullptr;
+    FinaleExtensionInvokeFn invoke_ = nullptr;
+    FinaleExtensionTerminateFn terminate_ = nullptr;
 };
 
 } // namespace beatclone::cli
