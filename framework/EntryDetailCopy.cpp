@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr uint32_t kTupletDetailTag = 0x45035450u;
-
 bool HasArticulation(const FCArticulations& articulations, uint16_t id) {
     for (int32_t i = 0; i < articulations.GetCount(); ++i) {
         const FCArticulation* item = articulations.GetArticulationAt(i);

@@ -16,7 +16,6 @@ constexpr int kFunctionCount = static_cast<int>(Function::Count);
 constexpr int kMaxCount = std::numeric_limits<int16_t>::max();
 // Larger records are refused rather than copied from a caller's buffer of doubtful size.
 constexpr uint32_t kMaxEDataSize = 0xFFFF;
-constexpr uint16_t kPickSequence = 0xFFFF;
 
 // Adds the time spent in one host call to the books, when timing is on.
 // Also keeps the depth of host calls in progress, so that a benchmark can tell the host's
@@ -344,13 +343,13 @@ int16_t Host::CreateEData(uint32_t tag, EDataKey* key, const void* buffer, uint3
     Document* document = CurrentDocumentFor(key);
     if (document == nullptr || (buffer == nullptr && size != 0) || size > kMaxEDataSize) return 0;
     uint16_t sequence = key->sequence;
-    if (sequence == kPickSequence) {
+    if (sequence == kNoSequence) {
         // One past the highest sequence in use for this number, so new records come last.
         const auto& store = document->EData();
-        auto it = store.upper_bound(EDataAddress{tag, key->number, kPickSequence});
+        auto it = store.upper_bound(EDataAddress{tag, key->number, kNoSequence});
         sequence = 0;
         if (it != store.begin() && (--it)->first.tag == tag && it->first.number == key->number) {
-            if (it->first.sequence + 1 >= kPickSequence) return 0;
+            if (it->first.sequence + 1 >= kNoSequence) return 0;
             sequence = static_cast<uint16_t>(it->first.sequence + 1);
         }
     } else if (document->FindEData(tag, key->number, sequence) != nullptr) {

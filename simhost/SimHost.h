@@ -203,7 +203,7 @@ public:
     // - InsertEXENTRY / DeleteEXENTRY: always a new array; a bad index or count answers 0 and
     //   changes nothing. Placements of moved entries move with them, those of deleted entries
     //   go.
-    // - CreateEData with sequence 0xFFFF: one past the highest sequence of that number.
+    // - CreateEData with sequence kNoSequence: one past the highest sequence of that number.
     TgfFrame* LoadTGF(int16_t slotList, int16_t slot, int16_t measure, int16_t layer, int16_t flag);
     int16_t SaveTGF(TgfFrame* frame);
     int16_t FreeTGF(TgfFrame* frame);
