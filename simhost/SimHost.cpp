@@ -199,7 +199,7 @@ Host::Verdict Host::Admit(Function f) {
 
 LentFrame* Host::Usable(const TgfFrame* frame, Function f) {
     LentFrame* lent = books_->Find(frame, FunctionName(f), false);
-    return (lent != nullptr && books_->Sound(*lent, FunctionName(f))) ? lent : nullptr;
+    return (lent != nullptr && books_->Intact(*lent, FunctionName(f))) ? lent : nullptr;
 }
 
 TgfFrame* Host::LoadTGF(int16_t slotList, int16_t slot, int16_t measure, int16_t layer, int16_t /*flag*/) {
@@ -271,7 +271,7 @@ int16_t Host::FreeTGF(TgfFrame* frame) {
     if (verdict == Verdict::Missing) return 0;
     LentFrame* lent = books_->Find(frame, FunctionName(Function::FreeTGF), true);
     if (lent == nullptr) return 0;
-    books_->Sound(*lent, FunctionName(Function::FreeTGF)); // records damage; the frame goes back all the same
+    books_->Intact(*lent, FunctionName(Function::FreeTGF)); // records damage; the frame goes back all the same
     // A failing free still takes the frame back: the module has given it, and nothing it could
     // do would make a leak report fair.
     books_->Release(*lent);

@@ -193,7 +193,7 @@ public:
     //   non-null, empty arrays (a write into them hits a guard). Tuplet placements are built
     //   from the stored tuplet details of each entry, sequence 0, 1, 2 ... while present. The
     //   flag argument is ignored.
-    // - SaveTGF: stores the entries of a sound frame in the cell it was loaded from and numbers
+    // - SaveTGF: stores the entries of an intact frame in the cell it was loaded from and numbers
     //   the unnumbered ones in the store only: the frame keeps its zeros, so the module reloads
     //   it to see them. A number that is not the cell's own (a duplicate, another cell's, one
     //   never given out) is recorded as a problem and replaced. Tuplet placements are not saved
