@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr uint32_t kTupletDetailTag = 0x45035450u;
-
 bool HasArticulation(const FCArticulations& articulations, uint16_t id) {
     for (int32_t i = 0; i < articulations.GetCount(); ++i) {
         const FCArticulation* item = articulations.GetArticulationAt(i);
@@ -35,7 +33,8 @@ const FrameTupletRecord* FindTuplet(const TgfFrame& frame, uint32_t entryNumber,
 }
 
 // Stores the tuplets of `source` for `destination`, under sequence numbers 0, 1, ... up to
-// the first tuplet number the source's frame lacks; answers how many were stored.
+// the first tuplet number the source's frame lacks; answers how many saves it made. A save
+// the host refuses is not told apart (such failures go unreported).
 int32_t CopyEntryTuplets(const FCNoteEntry& source, const FCNoteEntry& destination) {
     const TgfFrame* frame = source.GetFrame();
     if (frame == nullptr) return 0;

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 
-inline constexpr uint32_t kArticulationDetailTag = 0x6564494Du;
 inline constexpr uint32_t kArticulationRecordSize = 12;
 
 class FCArticulation : public __FCEntryDetail {

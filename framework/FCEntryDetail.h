@@ -42,6 +42,3 @@ private:
 
     FCNoteEntry* entry_ = nullptr;
 };
-
-// A sequence number no stored detail has; the host fills in a real one.
-inline constexpr uint16_t kNoSequence = 0xFFFF;

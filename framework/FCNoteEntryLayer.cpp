@@ -99,10 +99,10 @@ bool FCNoteEntryLayer::Load() {
 }
 
 void FCNoteEntryLayer::BuildEntries() {
-    slotFirstItem_.assign(static_cast<size_t>(frameCount_) + 1, GetCount());
+    frameFirstItem_.assign(static_cast<size_t>(frameCount_) + 1, GetCount());
     FCNoteEntry* previous = nullptr;
     for (int32_t i = 0; i < frameCount_; ++i) {
-        slotFirstItem_[i] = GetCount();
+        frameFirstItem_[i] = GetCount();
         TgfFrame* frame = frames_[i];
         if (frame == nullptr) continue;
         const int count = EntryCountOf(*frame);
@@ -114,7 +114,7 @@ void FCNoteEntryLayer::BuildEntries() {
             previous = entry;
         }
     }
-    slotFirstItem_[frameCount_] = GetCount();
+    frameFirstItem_[frameCount_] = GetCount();
 }
 
 bool FCNoteEntryLayer::CloneTo(int16_t dstLayer, int16_t dstInstrument, int16_t dstFirstMeasure) {
@@ -188,16 +188,16 @@ bool FCNoteEntryLayer::Save() {
     return result;
 }
 
-TgfFrame* FCNoteEntryLayer::ReloadFrame(int32_t slot) {
-    TgfFrame* old = frames_[slot];
-    if (old == nullptr || static_cast<size_t>(slot) + 1 >= slotFirstItem_.size()) return old;
+TgfFrame* FCNoteEntryLayer::ReloadFrame(int32_t measureIndex) {
+    TgfFrame* old = frames_[measureIndex];
+    if (old == nullptr || static_cast<size_t>(measureIndex) + 1 >= frameFirstItem_.size()) return old;
     TgfFrame* fresh = fx::LoadTGF(static_cast<int16_t>(old->slotList), static_cast<int16_t>(old->slot),
                                   old->measure, old->layer, 0);
     // Without a fresh frame the old one and its wrappers stay; it is given back later.
     if (fresh == nullptr) return old;
 
     const int freshCount = EntryCountOf(*fresh);
-    for (int32_t item = slotFirstItem_[slot]; item < slotFirstItem_[slot + 1]; ++item) {
+    for (int32_t item = frameFirstItem_[measureIndex]; item < frameFirstItem_[measureIndex + 1]; ++item) {
         FCNoteEntry* entry = GetEntryAt(item);
         if (entry == nullptr || entry->GetFrame() != old) continue;
         const int32_t j = IndexOfRecord(*old, entry->GetRecord());
@@ -210,7 +210,7 @@ TgfFrame* FCNoteEntryLayer::ReloadFrame(int32_t slot) {
         }
     }
     fx::FreeTGF(old);
-    frames_[slot] = fresh;
+    frames_[measureIndex] = fresh;
     return fresh;
 }
 
@@ -226,5 +226,5 @@ void FCNoteEntryLayer::FreeFrames() {
     }
     frames_ = nullptr;
     frameCount_ = 0;
-    slotFirstItem_.clear();
+    frameFirstItem_.clear();
 }

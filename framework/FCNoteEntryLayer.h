@@ -47,7 +47,8 @@ public:
     void SetVisibleOnly(bool on) { visibleOnly_ = on; }
     bool GetFrameRequired() const { return frameRequired_; }
     int32_t GetFrameCount() const { return frameCount_; }
-    // The frame of slot i, or null when skipped or out of range.
+    // The frame of the layer's i-th measure (0 = the first), or null when skipped or out of
+    // range.
     TgfFrame* GetFrameAt(int32_t i) const;
     FCNoteEntry* GetEntryAt(int32_t index) const { return static_cast<FCNoteEntry*>(GetItemAt(index)); }
 
@@ -65,13 +66,13 @@ private:
     FCNoteEntryLayer(ExactRange, int16_t layer, int16_t instrument, int16_t firstMeasure,
                      int16_t lastMeasure);
 
-    // Makes the position's frame slots, all empty: n slots from firstMeasure on.
+    // Makes room for the position's frames, all empty: one per measure, n from firstMeasure on.
     void AllocateFrames(int32_t n);
     void BuildEntries();
     static void CopyFrameEntries(const TgfFrame& source, TgfFrame& destination);
-    // Loads slot i's frame afresh, moves its wrappers onto it and gives the old one back.
-    // Answers the frame the slot holds afterwards.
-    TgfFrame* ReloadFrame(int32_t slot);
+    // Loads the frame of the layer's measure `measureIndex` (0 = the first) afresh, moves its
+    // wrappers onto it and gives the old one back. Answers the frame held there afterwards.
+    TgfFrame* ReloadFrame(int32_t measureIndex);
     void FreeFrames();
 
     int16_t layer_;
@@ -82,6 +83,6 @@ private:
     bool visibleOnly_ = true;
     int32_t frameCount_ = 0;
     TgfFrame** frames_ = nullptr;
-    // The items built from slot i are [slotFirstItem_[i], slotFirstItem_[i + 1]).
-    std::vector<int32_t> slotFirstItem_;
+    // The items built from the i-th measure's frame are [frameFirstItem_[i], frameFirstItem_[i + 1]).
+    std::vector<int32_t> frameFirstItem_;
 };

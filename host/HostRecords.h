@@ -30,6 +30,13 @@ inline constexpr uint32_t TieForwardFlag = 0x40000000u;      // tied on to the n
 inline constexpr uint32_t PlaceholderNoteFlag = 0x80000000u; // the note of an emptied entry
 inline constexpr uint32_t NoteIdBitsMask = 0x001F0000u;      // low five bits of noteId mirrored here
 
+// EData record types (tags) the module stores: an entry's articulations and its tuplets.
+inline constexpr uint32_t kArticulationDetailTag = 0x6564494Du;
+inline constexpr uint32_t kTupletDetailTag = 0x45035450u;
+// The sequence-number limit: no stored record has it. A record created under it is given the
+// next free sequence by the host.
+inline constexpr uint16_t kNoSequence = 0xFFFF;
+
 #pragma pack(push, 2)
 
 // Address of one EData record within its type.

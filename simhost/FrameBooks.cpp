@@ -76,7 +76,7 @@ LentFrame* FrameBooks::Find(const TgfFrame* frame, const char* function, bool fr
     return &lent;
 }
 
-bool FrameBooks::Sound(LentFrame& lent, const char* function) {
+bool FrameBooks::Intact(LentFrame& lent, const char* function) {
     const char* damage = nullptr;
     if (!lent.header.GuardsIntact()) {
         damage = "guard bytes around the header overwritten";
@@ -163,7 +163,7 @@ size_t FrameBooks::Audit() {
     for (auto& [frame, lent] : frames_) {
         if (lent.live) {
             Problem("CheckNoLiveFrames", lent, "still lent");
-            Sound(lent, "CheckNoLiveFrames");
+            Intact(lent, "CheckNoLiveFrames");
         } else {
             CheckFreed(lent);
         }

@@ -59,7 +59,7 @@ public:
     LentFrame* Find(const TgfFrame* frame, const char* function, bool freeing);
     // Whether the frame's guards are intact and its arrays and counts are the ones lent, so
     // that everything its header points at lies inside host memory. Records the first damage.
-    bool Sound(LentFrame& lent, const char* function);
+    bool Intact(LentFrame& lent, const char* function);
     // Takes a live frame back; its memory goes into quarantine.
     void Release(LentFrame& lent);
     // Gives a live frame a new entry array of `count` records; the old array goes into

@@ -73,8 +73,8 @@ inline uint32_t GetTupletSpan(const TupletDefinition& t) {
 inline void SetTupletSpan(TupletDefinition& t, uint32_t span) { std::memcpy(t.reserved, &span, 4); }
 
 // Detail record tags as the module stores them.
-inline constexpr uint32_t kArticulationTag = 0x6564494Du;
-inline constexpr uint32_t kTupletTag = 0x45035450u;
+inline constexpr uint32_t kArticulationTag = kArticulationDetailTag;
+inline constexpr uint32_t kTupletTag = kTupletDetailTag;
 
 // The 12-byte articulation record: byte 0..1 the kind, the rest as below.
 enum ArticulationKind : uint16_t {

@@ -16,7 +16,6 @@ constexpr int kFunctionCount = static_cast<int>(Function::Count);
 constexpr int kMaxCount = std::numeric_limits<int16_t>::max();
 // Larger records are refused rather than copied from a caller's buffer of doubtful size.
 constexpr uint32_t kMaxEDataSize = 0xFFFF;
-constexpr uint16_t kPickSequence = 0xFFFF;
 
 // Adds the time spent in one host call to the books, when timing is on.
 // Also keeps the depth of host calls in progress, so that a benchmark can tell the host's
@@ -200,7 +199,7 @@ Host::Verdict Host::Admit(Function f) {
 
 LentFrame* Host::Usable(const TgfFrame* frame, Function f) {
     LentFrame* lent = books_->Find(frame, FunctionName(f), false);
-    return (lent != nullptr && books_->Sound(*lent, FunctionName(f))) ? lent : nullptr;
+    return (lent != nullptr && books_->Intact(*lent, FunctionName(f))) ? lent : nullptr;
 }
 
 TgfFrame* Host::LoadTGF(int16_t slotList, int16_t slot, int16_t measure, int16_t layer, int16_t /*flag*/) {
@@ -272,7 +271,7 @@ int16_t Host::FreeTGF(TgfFrame* frame) {
     if (verdict == Verdict::Missing) return 0;
     LentFrame* lent = books_->Find(frame, FunctionName(Function::FreeTGF), true);
     if (lent == nullptr) return 0;
-    books_->Sound(*lent, FunctionName(Function::FreeTGF)); // records damage; the frame goes back all the same
+    books_->Intact(*lent, FunctionName(Function::FreeTGF)); // records damage; the frame goes back all the same
     // A failing free still takes the frame back: the module has given it, and nothing it could
     // do would make a leak report fair.
     books_->Release(*lent);
@@ -344,13 +343,13 @@ int16_t Host::CreateEData(uint32_t tag, EDataKey* key, const void* buffer, uint3
     Document* document = CurrentDocumentFor(key);
     if (document == nullptr || (buffer == nullptr && size != 0) || size > kMaxEDataSize) return 0;
     uint16_t sequence = key->sequence;
-    if (sequence == kPickSequence) {
+    if (sequence == kNoSequence) {
         // One past the highest sequence in use for this number, so new records come last.
         const auto& store = document->EData();
-        auto it = store.upper_bound(EDataAddress{tag, key->number, kPickSequence});
+        auto it = store.upper_bound(EDataAddress{tag, key->number, kNoSequence});
         sequence = 0;
         if (it != store.begin() && (--it)->first.tag == tag && it->first.number == key->number) {
-            if (it->first.sequence + 1 >= kPickSequence) return 0;
+            if (it->first.sequence + 1 >= kNoSequence) return 0;
             sequence = static_cast<uint16_t>(it->first.sequence + 1);
         }
     } else if (document->FindEData(tag, key->number, sequence) != nullptr) {

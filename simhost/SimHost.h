@@ -193,7 +193,7 @@ public:
     //   non-null, empty arrays (a write into them hits a guard). Tuplet placements are built
     //   from the stored tuplet details of each entry, sequence 0, 1, 2 ... while present. The
     //   flag argument is ignored.
-    // - SaveTGF: stores the entries of a sound frame in the cell it was loaded from and numbers
+    // - SaveTGF: stores the entries of an intact frame in the cell it was loaded from and numbers
     //   the unnumbered ones in the store only: the frame keeps its zeros, so the module reloads
     //   it to see them. A number that is not the cell's own (a duplicate, another cell's, one
     //   never given out) is recorded as a problem and replaced. Tuplet placements are not saved
@@ -203,7 +203,7 @@ public:
     // - InsertEXENTRY / DeleteEXENTRY: always a new array; a bad index or count answers 0 and
     //   changes nothing. Placements of moved entries move with them, those of deleted entries
     //   go.
-    // - CreateEData with sequence 0xFFFF: one past the highest sequence of that number.
+    // - CreateEData with sequence kNoSequence: one past the highest sequence of that number.
     TgfFrame* LoadTGF(int16_t slotList, int16_t slot, int16_t measure, int16_t layer, int16_t flag);
     int16_t SaveTGF(TgfFrame* frame);
     int16_t FreeTGF(TgfFrame* frame);

@@ -53,22 +53,28 @@ function(read_pe_tables file prefix)
   set(${prefix}_IMPORTS "${imports}" PARENT_SCOPE)
 endfunction()
 
+# Sets <out> to the names a list in a source file holds: `entry` matches one entry at the
+# start of a line, its first group being the name. (The file is read whole: entries that end
+# in a backslash would keep file(STRINGS) from splitting its list.)
+function(read_listed_names file entry out)
+  file(READ ${file} text)
+  string(REGEX MATCHALL "\n${entry}" entries "${text}")
+  set(names "")
+  foreach(item IN LISTS entries)
+    string(REGEX MATCH "${entry}" item "${item}")
+    list(APPEND names ${CMAKE_MATCH_1})
+  endforeach()
+  set(${out} "${names}" PARENT_SCOPE)
+endfunction()
+
 set(failures "")
 
 read_pe_tables(${PLUGIN} plugin)
 if(NOT plugin_MAGIC STREQUAL "020b")
   list(APPEND failures "the plug-in is not PE32+ (magic '${plugin_MAGIC}')")
 endif()
-# The list's entries, one a line, indented: X(id, name). (Read whole: the lines end in
-# backslashes, which file(STRINGS) would keep from splitting the list.)
-file(READ ${EXPORT_TYPES} text)
-string(REGEX MATCHALL "\n +X\\([A-Za-z0-9_]+, *[A-Za-z0-9_]+\\)" entries "${text}")
-set(expected "")
-foreach(entry IN LISTS entries)
-  if(entry MATCHES "X\\([A-Za-z0-9_]+, *([A-Za-z0-9_]+)\\)")
-    list(APPEND expected ${CMAKE_MATCH_1})
-  endif()
-endforeach()
+# The list's entries, indented: X(id, name).
+read_listed_names(${EXPORT_TYPES} " +X\\([A-Za-z0-9_]+, *([A-Za-z0-9_]+)\\)" expected)
 list(LENGTH expected expected_count)
 if(NOT expected_count EQUAL 7)
   list(APPEND failures "${EXPORT_TYPES} lists ${expected_count} exports, not seven")
@@ -96,14 +102,8 @@ foreach(needed KERNEL32.DLL!GetModuleHandleA KERNEL32.DLL!GetProcAddress USER32.
   endif()
 endforeach()
 
-# The list's entries, one a line: BEATCLONE_HOST_FUNCTION(result, name, ...).
-file(STRINGS ${HOST_FUNCTIONS} entries REGEX "^BEATCLONE_HOST_FUNCTION\\(")
-set(host_functions "")
-foreach(entry IN LISTS entries)
-  if(entry MATCHES "^BEATCLONE_HOST_FUNCTION\\([^,]+, *([A-Za-z0-9_]+) *,")
-    list(APPEND host_functions ${CMAKE_MATCH_1})
-  endif()
-endforeach()
+# The list's entries: BEATCLONE_HOST_FUNCTION(result, name, ...).
+read_listed_names(${HOST_FUNCTIONS} "BEATCLONE_HOST_FUNCTION\\([^,]+, *([A-Za-z0-9_]+) *," host_functions)
 list(LENGTH host_functions host_function_count)
 if(host_function_count EQUAL 0)
   list(APPEND failures "no host functions found in ${HOST_FUNCTIONS}")

@@ -72,9 +72,9 @@ TEST_F(HostFunctions, MissingFunctionsAnswerZeroNullOrFourLayers) {
     EDataKey key{5, 0};
     unsigned char buffer[12] = {};
     uint32_t size = sizeof buffer;
-    EXPECT_EQ(fx::LoadEData(0x6564494D, &key, buffer, &size), 0);
+    EXPECT_EQ(fx::LoadEData(kArticulationDetailTag, &key, buffer, &size), 0);
     EXPECT_EQ(size, sizeof buffer);
-    EXPECT_EQ(fx::NextEData(0x6564494D, &key), 0);
+    EXPECT_EQ(fx::NextEData(kArticulationDetailTag, &key), 0);
     EXPECT_EQ(fx::GetShowLayer(0), 0);
     EXPECT_EQ(fx::GetCurrentEnigmaDocument(), 0);
     EXPECT_EQ(fx::GetMaxLayers(), 4);

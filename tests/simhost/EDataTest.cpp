@@ -44,10 +44,10 @@ TEST_F(EDataTest, CreateRefusesAnExistingRecordOrPicksTheNextSequence) {
     EXPECT_EQ(FX_CreateEData(kTag, &key, &value, 4, V), 0);
     key = EDataKey{9, 4};
     EXPECT_EQ(FX_CreateEData(kTag, &key, &value, 4, V), 1);
-    key = EDataKey{9, 0xFFFF};
+    key = EDataKey{9, kNoSequence};
     EXPECT_EQ(FX_CreateEData(kTag, &key, &value, 4, V), 1);
     EXPECT_EQ(key.sequence, 5); // after the last, not into the gap
-    key = EDataKey{10, 0xFFFF};
+    key = EDataKey{10, kNoSequence};
     EXPECT_EQ(FX_CreateEData(kTag, &key, &value, 4, V), 1);
     EXPECT_EQ(key.sequence, 0);
 }

@@ -195,7 +195,7 @@ TEST_F(RecordDataTest, LoadAllWalksSequenceNumbersUpToTheFirstGap) {
     ASSERT_TRUE(articulation.LoadDetail(41, 0));
     EXPECT_FALSE(articulation.LoadNext());
     EXPECT_EQ(articulation.GetSequence(), 0);
-    articulation.SetSequence(0xFFFF);
+    articulation.SetSequence(kNoSequence);
     EXPECT_FALSE(articulation.LoadNext());
     EXPECT_EQ(Calls(Function::LoadEData), loads + 2);
 }
