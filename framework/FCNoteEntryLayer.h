@@ -36,7 +36,9 @@ public:
     // layer stands for the destination. False, emptied and unmoved, when a frame is missing.
     bool CloneTo(int16_t dstLayer, int16_t dstInstrument, int16_t dstFirstMeasure);
     // Saves every frame not inhibited; reloads frames that held unnumbered entries. False
-    // without frames or when any save failed.
+    // without frames, when any save failed, or when an entry is left without a number. A
+    // frame the host refused is not reloaded or offered again, and its wrappers are bound to
+    // nothing, so no detail reaches the entries the score still holds.
     bool Save();
 
     int16_t GetLayer() const { return layer_; }
@@ -56,8 +58,9 @@ public:
     // Gives every entry of the i-th attack group the notes of the i-th gathered entry, with
     // ties set from this layer's rhythm. Groups beyond the collection are left as they are.
     void ApplyPitches(const FCEntryPitchesCollection& pitches);
-    // Stores the tuplets of each source entry for the entry at the same index here. False
-    // when the entry counts differ.
+    // Stores the tuplets of each source entry for the entry at the same index here; an entry
+    // is flagged only when one was stored. False when the entry counts differ or the host
+    // refused a record.
     bool CopyTupletsFrom(const FCNoteEntryLayer& source);
 
 private:
@@ -68,10 +71,15 @@ private:
     // Makes the position's frame slots, all empty: n slots from firstMeasure on.
     void AllocateFrames(int32_t n);
     void BuildEntries();
-    static void CopyFrameEntries(const TgfFrame& source, TgfFrame& destination);
+    // False when the host did not leave exactly the source's number of entries.
+    static bool CopyFrameEntries(const TgfFrame& source, TgfFrame& destination);
     // Loads slot i's frame afresh, moves its wrappers onto it and gives the old one back.
     // Answers the frame the slot holds afterwards.
     TgfFrame* ReloadFrame(int32_t slot);
+    // Reloads slot i after its save; whether every wrapper of it now has a numbered entry.
+    bool Renumbered(int32_t slot);
+    // Binds the wrappers built from slot i to nothing.
+    void ReleaseSlot(int32_t slot);
     void FreeFrames();
 
     int16_t layer_;
@@ -84,4 +92,6 @@ private:
     TgfFrame** frames_ = nullptr;
     // The items built from slot i are [slotFirstItem_[i], slotFirstItem_[i + 1]).
     std::vector<int32_t> slotFirstItem_;
+    // Slots whose frame the host refused to save.
+    std::vector<bool> refused_;
 };

@@ -111,12 +111,11 @@ TEST_F(EntryDetailCopyTest, ArticulationsWithMissingHostFunctions) {
     EXPECT_EQ(target.record.entryFlags & ArticulationFlag, 0u);
     host_binding::SetResolverForTesting(nullptr);
 
-    // Without FX_SaveEData every save fails; the articulations still count as taken and the
-    // entry is flagged.
+    // Without FX_SaveEData every save fails: nothing is stored and the entry stays unflagged.
     host.SetMissing(Function::SaveEData, true);
-    EXPECT_EQ(target.entry.CopyArticulationsFrom(&source.entry), 2);
+    EXPECT_EQ(target.entry.CopyArticulationsFrom(&source.entry), 0);
     EXPECT_EQ(StoredFor(simhost::kArticulationTag, 60), 0u);
-    EXPECT_NE(target.record.entryFlags & ArticulationFlag, 0u);
+    EXPECT_EQ(target.record.entryFlags & ArticulationFlag, 0u);
 }
 
 // A tuplet placement whose definition starts with `mark`.
@@ -198,12 +197,12 @@ TEST_F(TupletCopyTest, UnnumberedDestinationsRefusedSavesAndDifferentCounts) {
     MemoryLayer rebuilt(measures);
 
     // Details under number 0 would belong to no entry: none is written and the flag goes. A
-    // save the host refuses still leaves the entry flagged.
+    // record the host refuses takes the flag with it, and the copy answers false.
     host.SetFailing(Function::SaveEData, true);
-    ASSERT_TRUE(rebuilt.Layer().CopyTupletsFrom(source.Layer()));
+    EXPECT_FALSE(rebuilt.Layer().CopyTupletsFrom(source.Layer()));
     EXPECT_EQ(Calls(Function::SaveEData), 1u);
     EXPECT_EQ(rebuilt.Record(0).entryFlags & TupletFlag, 0u);
-    EXPECT_NE(rebuilt.Record(1).entryFlags & TupletFlag, 0u);
+    EXPECT_EQ(rebuilt.Record(1).entryFlags & TupletFlag, 0u);
 
     MemoryLayer longer(Rebuilt(30, 3));
     EXPECT_FALSE(longer.Layer().CopyTupletsFrom(source.Layer()));
