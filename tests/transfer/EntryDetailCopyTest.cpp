@@ -190,6 +190,20 @@ TEST_F(TupletCopyTest, PlacementsOutsideTheFrameAreIgnored) {
     EXPECT_EQ(rebuilt.Record(2).entryFlags & TupletFlag, 0u);
 }
 
+TEST_F(TupletCopyTest, ManyPlacementsOnOneEntryAreFoundInOnePass) {
+    // A host reporting 32767 placements on one entry (tuplet numbers 32765 down to 0, each
+    // found last, and one duplicate): every number is stored, in time linear in what the frame
+    // holds.
+    std::vector<FrameTupletRecord> placements;
+    for (int32_t k = INT16_MAX - 2; k >= 0; --k) placements.push_back(Placement(0, static_cast<int16_t>(k), 7));
+    placements.push_back(Placement(0, 3, 99)); // a later duplicate of a number is not taken
+    MemoryLayer source({{{Numbered(10, TupletFlag)}, placements}});
+    MemoryLayer rebuilt(Rebuilt(20, 1));
+    ASSERT_TRUE(rebuilt.Layer().CopyTupletsFrom(source.Layer()));
+    EXPECT_EQ(StoredFor(simhost::kTupletTag, 20), size_t{INT16_MAX - 1});
+    EXPECT_EQ(TupletAt(20, 3), 7);
+}
+
 TEST_F(TupletCopyTest, UnnumberedDestinationsRefusedSavesAndDifferentCounts) {
     MemoryLayer source({{{Numbered(10, TupletFlag), Numbered(11, TupletFlag)}, {Placement(0, 0, 10), Placement(1, 0, 30)}}});
     std::vector<MemoryMeasure> measures = Rebuilt(20, 2, TupletFlag);
