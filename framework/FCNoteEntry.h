@@ -36,9 +36,8 @@ public:
 
     // Replaces this entry's note set with a copy of `other`'s (at most 12 notes).
     void CopyNotesFrom(const FCNoteEntry& other);
-    // Attaches the source entry's articulations that this entry lacks; answers how many it
-    // tried to save. A save the host refuses still counts (it goes unreported) but does not set
-    // the articulation's flag on the entry.
+    // Attaches the source entry's articulations that this entry lacks; answers how many the
+    // host stored (ArticulationFlag is set only then).
     int CopyArticulationsFrom(FCNoteEntry* source);
     // The same with the source's articulations already loaded (they are rekeyed in place).
     int CopyArticulationsFrom(FCArticulations& sourceArticulations);

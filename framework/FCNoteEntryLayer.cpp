@@ -144,8 +144,12 @@ bool FCNoteEntryLayer::CloneTo(int16_t dstLayer, int16_t dstInstrument, int16_t 
             FreeFrames();
             return false;
         }
-        CopyFrameEntries(*source, *frames_[i]);
+        const bool copied = CopyFrameEntries(*source, *frames_[i]);
         fx::FreeTGF(source);
+        if (!copied) {
+            FreeFrames();
+            return false;
+        }
     }
 
     instrument_ = dstInstrument;
@@ -156,13 +160,16 @@ bool FCNoteEntryLayer::CloneTo(int16_t dstLayer, int16_t dstInstrument, int16_t 
     return true;
 }
 
-void FCNoteEntryLayer::CopyFrameEntries(const TgfFrame& source, TgfFrame& destination) {
+bool FCNoteEntryLayer::CopyFrameEntries(const TgfFrame& source, TgfFrame& destination) {
     fx::DeleteEXENTRY(&destination, 0, static_cast<int16_t>(EntryCountOf(destination)));
+    // Old entries left beside the new ones would be saved with them.
+    if (EntryCountOf(destination) != 0) return false;
     const int wanted = EntryCountOf(source);
     fx::InsertEXENTRY(&destination, 0, static_cast<int16_t>(wanted));
+    // Fewer or more entries than the source has would not be the source's rhythm.
+    if (EntryCountOf(destination) != wanted) return false;
 
-    // A host that inserted fewer entries than asked gets only as many as it has room for.
-    const int count = std::min(wanted, EntryCountOf(destination));
+    const int count = wanted;
     for (int i = 0; i < count; ++i) {
         // The insert may have moved the array: take the address from the frame each time.
         EntryRecord& entry = destination.entries[i];
@@ -172,20 +179,54 @@ void FCNoteEntryLayer::CopyFrameEntries(const TgfFrame& source, TgfFrame& destin
         entry.entryFlags2 &= static_cast<uint16_t>(~CloneClearFlags2);
         entry.entryNumber = entryNumber;
     }
+    return true;
 }
 
 bool FCNoteEntryLayer::Save() {
     if (frames_ == nullptr) return false;
+    refused_.resize(static_cast<size_t>(frameCount_), false);
     bool result = true;
     for (int32_t i = 0; i < frameCount_; ++i) {
         TgfFrame* frame = frames_[i];
         if (frame == nullptr || frame->saveInhibit != 0) continue;
+        // A frame the host refused once keeps what the score held: it is not offered again.
+        if (refused_[i]) {
+            result = false;
+            continue;
+        }
         const bool unnumbered = HoldsUnnumberedEntry(*frame);
-        if (fx::SaveTGF(frame) == 0) result = false;
-        // The host numbers new entries as it saves; the fresh frame shows the numbers.
-        if (unnumbered) ReloadFrame(i);
+        if (fx::SaveTGF(frame) == 0) {
+            // A reload would bring the old entries under this layer's wrappers, and details
+            // meant for the new ones would land on them: the wrappers are let go instead.
+            refused_[i] = true;
+            ReleaseMeasure(i);
+            result = false;
+            continue;
+        }
+        // The host numbers new entries as it saves; the fresh frame shows the numbers. Entries
+        // still unnumbered or gone afterwards cannot take details.
+        if (unnumbered && !Renumbered(i)) result = false;
     }
     return result;
+}
+
+bool FCNoteEntryLayer::Renumbered(int32_t measureIndex) {
+    TgfFrame* frame = ReloadFrame(measureIndex);
+    if (frame == nullptr || HoldsUnnumberedEntry(*frame)) return false;
+    if (static_cast<size_t>(measureIndex) + 1 >= frameFirstItem_.size()) return true;
+    for (int32_t item = frameFirstItem_[measureIndex]; item < frameFirstItem_[measureIndex + 1]; ++item) {
+        const FCNoteEntry* entry = GetEntryAt(item);
+        if (entry == nullptr || entry->GetRecord() == nullptr) return false;
+    }
+    return true;
+}
+
+void FCNoteEntryLayer::ReleaseMeasure(int32_t measureIndex) {
+    if (static_cast<size_t>(measureIndex) + 1 >= frameFirstItem_.size()) return;
+    for (int32_t item = frameFirstItem_[measureIndex]; item < frameFirstItem_[measureIndex + 1]; ++item) {
+        FCNoteEntry* entry = GetEntryAt(item);
+        if (entry != nullptr) entry->Rebind(nullptr, nullptr);
+    }
 }
 
 TgfFrame* FCNoteEntryLayer::ReloadFrame(int32_t measureIndex) {
@@ -227,4 +268,5 @@ void FCNoteEntryLayer::FreeFrames() {
     frames_ = nullptr;
     frameCount_ = 0;
     frameFirstItem_.clear();
+    refused_.clear();
 }

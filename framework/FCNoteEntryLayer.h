@@ -36,7 +36,9 @@ public:
     // layer stands for the destination. False, emptied and unmoved, when a frame is missing.
     bool CloneTo(int16_t dstLayer, int16_t dstInstrument, int16_t dstFirstMeasure);
     // Saves every frame not inhibited; reloads frames that held unnumbered entries. False
-    // without frames or when any save failed.
+    // without frames, when any save failed, or when an entry is left without a number. A
+    // frame the host refused is not reloaded or offered again, and its wrappers are bound to
+    // nothing, so no detail reaches the entries the score still holds.
     bool Save();
 
     int16_t GetLayer() const { return layer_; }
@@ -57,8 +59,9 @@ public:
     // Gives every entry of the i-th attack group the notes of the i-th gathered entry, with
     // ties set from this layer's rhythm. Groups beyond the collection are left as they are.
     void ApplyPitches(const FCEntryPitchesCollection& pitches);
-    // Stores the tuplets of each source entry for the entry at the same index here. False
-    // when the entry counts differ.
+    // Stores the tuplets of each source entry for the entry at the same index here; an entry
+    // is flagged only when one was stored. False when the entry counts differ or the host
+    // refused a record.
     bool CopyTupletsFrom(const FCNoteEntryLayer& source);
 
 private:
@@ -69,10 +72,16 @@ private:
     // Makes room for the position's frames, all empty: one per measure, n from firstMeasure on.
     void AllocateFrames(int32_t n);
     void BuildEntries();
-    static void CopyFrameEntries(const TgfFrame& source, TgfFrame& destination);
+    // False when the host did not leave exactly the source's number of entries.
+    static bool CopyFrameEntries(const TgfFrame& source, TgfFrame& destination);
     // Loads the frame of the layer's measure `measureIndex` (0 = the first) afresh, moves its
     // wrappers onto it and gives the old one back. Answers the frame held there afterwards.
     TgfFrame* ReloadFrame(int32_t measureIndex);
+    // Reloads that measure's frame after its save; whether every wrapper of it now has a
+    // numbered entry.
+    bool Renumbered(int32_t measureIndex);
+    // Binds the wrappers built from that measure's frame to nothing.
+    void ReleaseMeasure(int32_t measureIndex);
     void FreeFrames();
 
     int16_t layer_;
@@ -85,4 +94,6 @@ private:
     TgfFrame** frames_ = nullptr;
     // The items built from the i-th measure's frame are [frameFirstItem_[i], frameFirstItem_[i + 1]).
     std::vector<int32_t> frameFirstItem_;
+    // Slots whose frame the host refused to save.
+    std::vector<bool> refused_;
 };

@@ -1,6 +1,22 @@
 #include "host/NormalizeEntries.h"
 
+#include <cstdint>
 #include <cstring>
+
+namespace {
+
+// The smallest positive identifier no note in use holds (12 notes leave one free). Taken once
+// the 16-bit range above the largest identifier is spent: a wrap to a negative value could
+// meet an identifier already given.
+int16_t UnusedNoteId(const EntryRecord& entry, int notes) {
+    for (int32_t id = 1;; ++id) {
+        bool used = false;
+        for (int k = 0; k < notes && !used; ++k) used = entry.notes[k].noteId == id;
+        if (!used) return static_cast<int16_t>(id);
+    }
+}
+
+} // namespace
 
 void NormalizeEntry(EntryRecord& entry) {
     const int notes = NoteCountOf(entry);
@@ -19,8 +35,12 @@ void NormalizeEntry(EntryRecord& entry) {
             duplicate = other != k && entry.notes[other].noteId == note.noteId;
         }
         if (note.noteId == 0 || duplicate) {
-            next = static_cast<int16_t>(next + 1);
-            note.noteId = next;
+            if (next < INT16_MAX) {
+                next = static_cast<int16_t>(next + 1);
+                note.noteId = next;
+            } else {
+                note.noteId = UnusedNoteId(entry, notes);
+            }
         }
     }
 

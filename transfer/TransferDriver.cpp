@@ -27,6 +27,38 @@ bool OverlapsSource(const FCNoteEntryLayer& source, Position position, int32_t f
            first <= source.GetLastMeasure() && source.GetFirstMeasure() <= last;
 }
 
+using LoadedArticulations = std::vector<std::pair<int32_t, std::unique_ptr<FCArticulations>>>;
+
+// The articulations of every flagged entry of `layer`, by entry index. False when a read was
+// cut short: the host refused a record that it gives when asked again.
+bool ReadArticulations(const FCNoteEntryLayer& layer, LoadedArticulations& out) {
+    for (int32_t i = 0; i < layer.GetCount(); ++i) {
+        FCNoteEntry* entry = layer.GetEntryAt(i);
+        if (entry == nullptr || (entry->GetEntryFlags() & ArticulationFlag) == 0) continue;
+        auto loaded = std::make_unique<FCArticulations>(entry);
+        const int32_t count = loaded->LoadAll();
+        FCArticulation probe;
+        if (count < kNoSequence && probe.LoadDetail(entry->GetEntryNumber(), static_cast<uint16_t>(count))) {
+            return false;
+        }
+        out.emplace_back(i, std::move(loaded));
+    }
+    return true;
+}
+
+// Puts back what `former` held before a rebuild the host stopped halfway: its frames, still
+// as loaded, then the tuplets they place and the articulations read before.
+void Restore(FCNoteEntryLayer& former, LoadedArticulations& articulations) {
+    former.Save();
+    former.CopyTupletsFrom(former);
+    for (auto& [index, loaded] : articulations) {
+        for (int32_t i = 0; i < loaded->GetCount(); ++i) {
+            FCArticulation* articulation = loaded->GetArticulationAt(i);
+            if (articulation != nullptr) articulation->Save();
+        }
+    }
+}
+
 // Loads one destination layer, counts it and rebuilds it when the counts agree.
 void VisitDestinationLayer(const FCNoteEntryLayer& source, int sourceCount, Position position,
                            const FCMusicRegion& destination) {
@@ -78,13 +110,20 @@ bool TransferRhythm(const FCMusicRegion& destination, char* buffer) {
     return true;
 }
 
-void TransferLayer(const FCNoteEntryLayer& source, const FCNoteEntryLayer& destination) {
+void TransferLayer(const FCNoteEntryLayer& source, FCNoteEntryLayer& destination) {
     // A layer is never rebuilt from itself.
     if (source.GetLayer() == destination.GetLayer() &&
         source.GetInstrument() == destination.GetInstrument() &&
         source.GetFirstMeasure() == destination.GetFirstMeasure()) {
         return;
     }
+
+    // Articulations are read before the first save, which may write over the source's own
+    // entries when the destination overlaps it; the destination's own are kept for a restore.
+    // Either read cut short leaves the layer alone.
+    LoadedArticulations articulations;
+    LoadedArticulations former;
+    if (!ReadArticulations(source, articulations) || !ReadArticulations(destination, former)) return;
 
     FCEntryPitchesCollection pitches;
     pitches.CollectFrom(destination);
@@ -108,22 +147,18 @@ void TransferLayer(const FCNoteEntryLayer& source, const FCNoteEntryLayer& desti
     rebuilt->ApplyPitches(pitches);
     pitches.Forget();
 
-    // Articulations are read before the first save, which may write over the source's own
-    // entries when the destination overlaps it.
-    std::vector<std::pair<int32_t, std::unique_ptr<FCArticulations>>> articulations;
-    for (int32_t i = 0; i < source.GetCount(); ++i) {
-        FCNoteEntry* entry = source.GetEntryAt(i);
-        if (entry == nullptr || (entry->GetEntryFlags() & ArticulationFlag) == 0) continue;
-        auto loaded = std::make_unique<FCArticulations>(entry);
-        loaded->LoadAll();
-        articulations.emplace_back(i, std::move(loaded));
-    }
-
-    rebuilt->Save();
-    rebuilt->CopyTupletsFrom(source);
+    // Every step must go through for the layer to be the rebuilt one; otherwise it goes back.
+    bool complete = rebuilt->Save();
+    complete = rebuilt->CopyTupletsFrom(source) && complete;
     for (auto& [index, sourceArticulations] : articulations) {
         FCNoteEntry* entry = rebuilt->GetEntryAt(index);
-        if (entry != nullptr) entry->CopyArticulationsFrom(*sourceArticulations);
+        if (entry == nullptr) continue;
+        const int32_t wanted = sourceArticulations->GetCount();
+        complete = entry->CopyArticulationsFrom(*sourceArticulations) == wanted && complete;
     }
-    rebuilt->Save();
+    complete = rebuilt->Save() && complete;
+    if (!complete) {
+        rebuilt.reset();
+        Restore(destination, former);
+    }
 }

@@ -11,4 +11,6 @@ bool TransferRhythm(const FCMusicRegion& destination, char* buffer);
 
 // Rebuilds `destination` (loaded) from the source's rhythm, keeping its pitches attack by
 // attack. Leaves it as it was when it is the source itself or when the counts do not agree.
-void TransferLayer(const FCNoteEntryLayer& source, const FCNoteEntryLayer& destination);
+// When the host refuses a save or a detail record halfway, the frames `destination` still
+// holds are saved back with their details, so the layer ends as it was.
+void TransferLayer(const FCNoteEntryLayer& source, FCNoteEntryLayer& destination);

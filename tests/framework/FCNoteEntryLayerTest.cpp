@@ -375,38 +375,41 @@ TEST_F(LayerTest, CloneRefusesADestinationBeyondTheLastMeasureNumber) {
     EXPECT_EQ(top->GetLastMeasure(), 32767);
 }
 
-TEST_F(LayerTest, CloneCopiesOnlyTheEntriesTheHostInserted) {
-    host().SetMissing(Function::InsertEXENTRY, true);
-    Layer layer = Source();
-    ASSERT_TRUE(layer->CloneTo(1, kDest, 10));
-    EXPECT_EQ(layer->GetCount(), 0);
+TEST_F(LayerTest, CloneFailsUnlessTheHostLeavesTheSourcesEntries) {
+    // Entries not inserted, or old ones not deleted, would save a rhythm that is not the source's.
+    for (Function f : {Function::InsertEXENTRY, Function::DeleteEXENTRY}) {
+        host().SetMissing(f, true);
+        Layer layer = Source();
+        EXPECT_FALSE(layer->CloneTo(1, kDest, 10));
+        EXPECT_EQ(layer->GetCount(), 0);
+        EXPECT_EQ(layer->GetFirstMeasure(), 5);
+        host().SetMissing(f, false);
+    }
+    EXPECT_EQ(host().CallCount(Function::SaveTGF), 0u);
 }
 
-TEST_F(LayerTest, FailedSaveStillSavesTheRestAndRebindsToFewerEntries) {
+TEST_F(LayerTest, RefusedFramesKeepTheScoreAndTakeNoDetails) {
     Layer layer = Source();
     ASSERT_TRUE(layer->CloneTo(1, kDest, 10));
+    const std::vector<uint32_t> before = Stored(kDest, 10, 1);
     host().SetFailing(Function::SaveTGF, true);
     const uint64_t loads = host().CallCount(Function::LoadTGF);
     EXPECT_FALSE(layer->Save());
     EXPECT_EQ(host().CallCount(Function::SaveTGF), 3u);
-    EXPECT_EQ(host().CallCount(Function::LoadTGF), loads + 2);
+    // Not reloaded: the old entries never come under the clone's wrappers.
+    EXPECT_EQ(host().CallCount(Function::LoadTGF), loads);
+    for (int32_t i = 0; i < layer->GetCount(); ++i) {
+        FCNoteEntry* entry = layer->GetEntryAt(i);
+        EXPECT_EQ(entry->GetRecord(), nullptr);
+        EXPECT_EQ(entry->GetEntryNumber(), 0u);
+        for (int32_t k = 0; k < entry->GetCount(); ++k) EXPECT_EQ(entry->GetNoteAt(k)->GetRecord(), nullptr);
+    }
 
-    // Measure 10 still holds its one stored entry: the clone's second entry has none.
-    FCNoteEntry* first = layer->GetEntryAt(0);
-    FCNoteEntry* orphan = layer->GetEntryAt(1);
-    EXPECT_EQ(first->GetRecord(), &layer->GetFrameAt(0)->entries[0]);
-    EXPECT_EQ(simhost::GetDuration(*first->GetRecord()), 512u);
-    EXPECT_EQ(first->GetNext(), orphan);
-    EXPECT_EQ(orphan->GetRecord(), nullptr);
-    EXPECT_EQ(orphan->GetFrame(), nullptr);
-    EXPECT_EQ(orphan->GetEntryNumber(), 0u);
-    EXPECT_FALSE(orphan->IsNote());
-    for (int32_t k = 0; k < orphan->GetCount(); ++k) EXPECT_EQ(orphan->GetNoteAt(k)->GetRecord(), nullptr);
-
+    // Nor offered again once the host would take them.
     host().SetFailing(Function::SaveTGF, false);
-    EXPECT_TRUE(layer->Save());
-    host().SetMissing(Function::SaveTGF, true);
     EXPECT_FALSE(layer->Save());
+    EXPECT_EQ(host().CallCount(Function::SaveTGF), 3u);
+    EXPECT_EQ(Stored(kDest, 10, 1), before);
 }
 
 TEST_F(LayerTest, ReloadWithoutAFreshFrameKeepsTheOldOne) {
@@ -415,7 +418,8 @@ TEST_F(LayerTest, ReloadWithoutAFreshFrameKeepsTheOldOne) {
     TgfFrame* kept = layer->GetFrameAt(0);
     TgfFrame* replaced = layer->GetFrameAt(2);
     host().FailLoadAt(dstSlot_, 10);
-    EXPECT_TRUE(layer->Save());
+    // Saved, but its entries are left without the numbers details would go under.
+    EXPECT_FALSE(layer->Save());
     EXPECT_EQ(layer->GetFrameAt(0), kept);
     EXPECT_EQ(layer->GetEntryAt(1)->GetFrame(), kept);
     EXPECT_EQ(layer->GetEntryAt(1)->GetRecord(), &kept->entries[1]);

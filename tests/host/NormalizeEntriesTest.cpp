@@ -42,6 +42,9 @@ TEST(NormalizeEntries, FreshIdentifiersForZeroAndDuplicates) {
         {{3, 0, 3}, {4, 5, 3}},
         {{-2, -2}, {1, -2}}, // the largest is taken as 0
         {{1, 2, 3}, {1, 2, 3}},
+        // Past the 16-bit range the smallest free identifiers are taken, never a wrapped one.
+        {{32767, 0, 0}, {32767, 1, 2}},
+        {{32767, 32767, 32767, 1}, {2, 3, 32767, 1}},
     };
     for (const Case& c : cases) {
         EntryRecord e = EntryWithIds(c.before);
