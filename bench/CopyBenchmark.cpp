@@ -87,9 +87,9 @@ void BM_Copy(benchmark::State& state) {
         const RegionRecord source = simhost::Host::WholeMeasures(1, 1, 1, static_cast<int16_t>(measures));
         host.SetSelection(source);
         invoke(nullptr, kSetSourceCommand, &source);
-        const RegionRecord destination = simhost::Host::WholeMeasures(
-            2, static_cast<int16_t>(staves + 1), static_cast<int16_t>(measures + 1),
-            static_cast<int16_t>(2 * measures));
+        const RegionRecord destination =
+            simhost::Host::WholeMeasures(2, static_cast<int16_t>(staves + 1), static_cast<int16_t>(measures + 1),
+                                         static_cast<int16_t>(2 * measures));
         host.SetSelection(destination);
         host.SetTiming(true);
         heapcounter::ResetPeaks();
@@ -108,8 +108,7 @@ void BM_Copy(benchmark::State& state) {
         figures.hostShare = static_cast<double>(host.NanosecondsInHost()) / 1e9 / seconds;
         const double frames = static_cast<double>(host.FrameBytesPeak());
         // What the module holds besides the frames: its wrappers and arrays.
-        figures.heapToFrames =
-            frames > 0 ? static_cast<double>(heapcounter::ModulePeak() - moduleBefore) / frames : 0;
+        figures.heapToFrames = frames > 0 ? static_cast<double>(heapcounter::ModulePeak() - moduleBefore) / frames : 0;
         host.SetTiming(false);
         state.ResumeTiming();
     }
@@ -148,8 +147,8 @@ int main(int argc, char** argv) {
             if (it == gFigures.end()) continue;
             const double work = static_cast<double>(staves) / 4;
             const double cost = it->second.seconds / base->second.seconds;
-            std::printf("  %2d -> %2d staves, %4d measures: work x%.0f, time x%.2f (%.0f%% of linear)\n", 4,
-                        staves, measures, work, cost, 100 * cost / work);
+            std::printf("  %2d -> %2d staves, %4d measures: work x%.0f, time x%.2f (%.0f%% of linear)\n", 4, staves,
+                        measures, work, cost, 100 * cost / work);
         }
     }
     for (int staves : {4, 16, 64}) {
@@ -160,13 +159,15 @@ int main(int argc, char** argv) {
         std::printf("  %2d staves, 250 -> 1000 measures: work x4, time x%.2f (%.0f%% of linear)\n", staves, cost,
                     100 * cost / 4);
     }
-    std::printf("\nPer size: seconds, destination entries per second, share of time in host functions, peak "
-                "heap of the module's own per byte of frames held at once\n");
+    std::printf(
+        "\nPer size: seconds, destination entries per second, share of time in host functions, peak "
+        "heap of the module's own per byte of frames held at once\n");
     for (const auto& [size, f] : gFigures) {
-        std::printf("  %2d staves x %4d measures: %.3f s, %.0f entries/s, host %.0f%%, module %.0f%%, module heap/frames "
-                    "%.2f\n",
-                    size.first, size.second, f.seconds, f.entriesPerSecond, 100 * f.hostShare,
-                    100 * (1 - f.hostShare), f.heapToFrames);
+        std::printf(
+            "  %2d staves x %4d measures: %.3f s, %.0f entries/s, host %.0f%%, module %.0f%%, module heap/frames "
+            "%.2f\n",
+            size.first, size.second, f.seconds, f.entriesPerSecond, 100 * f.hostShare, 100 * (1 - f.hostShare),
+            f.heapToFrames);
     }
     return 0;
 }

@@ -9,13 +9,13 @@ namespace beatclone::cli {
 
 enum class ExitCode : int {
     Ok = 0,
-    Usage = 2,          // the command line itself is wrong
-    BadInput = 3,       // the score cannot be read: missing, malformed, not partwise MusicXML
-    BadSelection = 4,   // --source or --to names something the score does not have
-    Refused = 5,        // the module refused the selection; its own message is shown
-    OutputFailed = 6,   // the result could not be written
-    ModuleFailed = 7,   // the module could not be loaded or misbehaved
-    OutOfMemory = 8,    // an allocation failed (a score too large for this machine)
+    Usage = 2,        // the command line itself is wrong
+    BadInput = 3,     // the score cannot be read: missing, malformed, not partwise MusicXML
+    BadSelection = 4, // --source or --to names something the score does not have
+    Refused = 5,      // the module refused the selection; its own message is shown
+    OutputFailed = 6, // the result could not be written
+    ModuleFailed = 7, // the module could not be loaded or misbehaved
+    OutOfMemory = 8,  // an allocation failed (a score too large for this machine)
 };
 
 class CliError : public std::runtime_error {

@@ -6,8 +6,7 @@ bool TiesForward(const FCNoteEntry& entry) {
     if (!entry.IsNote()) return false;
     for (int32_t k = 0; k < entry.GetCount(); ++k) {
         const FCNote* note = entry.GetNoteAt(k);
-        if (note != nullptr && note->GetRecord() != nullptr &&
-            (note->GetRecord()->noteFlags & TieForwardFlag) != 0) {
+        if (note != nullptr && note->GetRecord() != nullptr && (note->GetRecord()->noteFlags & TieForwardFlag) != 0) {
             return true;
         }
     }
@@ -27,8 +26,7 @@ void SetTies(FCNoteEntry& entry, bool tied) {
         FCNote* note = entry.GetNoteAt(k);
         NoteRecord* record = note == nullptr ? nullptr : note->GetRecord();
         if (record == nullptr) continue;
-        record->noteFlags = tied ? (record->noteFlags | TieForwardFlag)
-                                 : (record->noteFlags & ~TieForwardFlag);
+        record->noteFlags = tied ? (record->noteFlags | TieForwardFlag) : (record->noteFlags & ~TieForwardFlag);
     }
 }
 

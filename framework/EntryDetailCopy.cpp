@@ -55,8 +55,8 @@ private:
 // Stores the tuplets of `source` for `destination`, under sequence numbers 0, 1, ... up to
 // the first tuplet number the source's frame lacks or the host refuses; answers how many were
 // stored, and sets `refused` when the host refused one.
-int32_t CopyEntryTuplets(const TupletPlacements& placements, const FCNoteEntry& source,
-                         const FCNoteEntry& destination, bool& refused) {
+int32_t CopyEntryTuplets(const TupletPlacements& placements, const FCNoteEntry& source, const FCNoteEntry& destination,
+                         bool& refused) {
     int32_t k = 0;
     while (const FrameTupletRecord* placement = placements.Find(source.GetEntryNumber(), k)) {
         // A 16-bit sequence number has no key for more.
@@ -124,8 +124,7 @@ bool FCNoteEntryLayer::CopyTupletsFrom(const FCNoteEntryLayer& source) {
             }
             stored = CopyEntryTuplets(*placements, *from, *to, refused);
         }
-        record->entryFlags = stored > 0 ? (record->entryFlags | TupletFlag)
-                                        : (record->entryFlags & ~TupletFlag);
+        record->entryFlags = stored > 0 ? (record->entryFlags | TupletFlag) : (record->entryFlags & ~TupletFlag);
     }
     return !refused;
 }

@@ -4,17 +4,11 @@
 
 #include <cstring>
 
-FCArticulation::FCArticulation() {
-    UseRecord(builtIn_, false, kArticulationRecordSize);
-}
+FCArticulation::FCArticulation() { UseRecord(builtIn_, false, kArticulationRecordSize); }
 
-const char* FCArticulation::ClassName() const {
-    return "FCArticulation";
-}
+const char* FCArticulation::ClassName() const { return "FCArticulation"; }
 
-FCArticulation* FCArticulation::CreateObject() const {
-    return new FCArticulation();
-}
+FCArticulation* FCArticulation::CreateObject() const { return new FCArticulation(); }
 
 void FCArticulation::CopyDataFrom(const __FCBaseData& other) {
     const auto* articulation = dynamic_cast<const FCArticulation*>(&other);
@@ -26,8 +20,7 @@ void FCArticulation::CopyDataFrom(const __FCBaseData& other) {
 void FCArticulation::SetEntryFlag(FCNoteEntry* entry, bool on) {
     EntryRecord* record = entry == nullptr ? nullptr : entry->GetRecord();
     if (record == nullptr) return;
-    record->entryFlags = on ? (record->entryFlags | ArticulationFlag)
-                            : (record->entryFlags & ~ArticulationFlag);
+    record->entryFlags = on ? (record->entryFlags | ArticulationFlag) : (record->entryFlags & ~ArticulationFlag);
 }
 
 uint16_t FCArticulation::GetArticulationId() const {

@@ -4,9 +4,7 @@
 
 #include <memory>
 
-const char* __FCCollectionData::ClassName() const {
-    return "__FCCollectionData";
-}
+const char* __FCCollectionData::ClassName() const { return "__FCCollectionData"; }
 
 bool __FCCollectionData::SaveAll() {
     for (int32_t i = 0; i < GetCount(); ++i) {
@@ -16,9 +14,7 @@ bool __FCCollectionData::SaveAll() {
     return true;
 }
 
-const char* __FCCollectionEntryDetail::ClassName() const {
-    return "__FCCollectionEntryDetail";
-}
+const char* __FCCollectionEntryDetail::ClassName() const { return "__FCCollectionEntryDetail"; }
 
 int32_t __FCCollectionEntryDetail::LoadAll() {
     ClearAll();
@@ -49,10 +45,6 @@ void __FCCollectionEntryDetail::SaveAllNew() {
     }
 }
 
-const char* FCArticulations::ClassName() const {
-    return "FCArticulations";
-}
+const char* FCArticulations::ClassName() const { return "FCArticulations"; }
 
-FCArticulation* FCArticulations::CreateElement() {
-    return new FCArticulation();
-}
+FCArticulation* FCArticulations::CreateElement() { return new FCArticulation(); }

@@ -21,9 +21,7 @@ public:
     // Saves every item in index order; false at the first refusal.
     virtual bool SaveAll();
 
-    __FCBaseData* GetDataAt(int32_t index) const {
-        return static_cast<__FCBaseData*>(GetItemAt(index));
-    }
+    __FCBaseData* GetDataAt(int32_t index) const { return static_cast<__FCBaseData*>(GetItemAt(index)); }
 };
 
 // The details of one kind that belong to one note entry (borrowed).
@@ -41,9 +39,7 @@ public:
     virtual void SaveAllNew();
 
     FCNoteEntry* GetEntry() const { return entry_; }
-    __FCEntryDetail* GetDetailAt(int32_t index) const {
-        return static_cast<__FCEntryDetail*>(GetItemAt(index));
-    }
+    __FCEntryDetail* GetDetailAt(int32_t index) const { return static_cast<__FCEntryDetail*>(GetItemAt(index)); }
 
 private:
     FCNoteEntry* entry_;
@@ -57,7 +53,5 @@ public:
 
     FCArticulation* CreateElement() override;
 
-    FCArticulation* GetArticulationAt(int32_t index) const {
-        return static_cast<FCArticulation*>(GetItemAt(index));
-    }
+    FCArticulation* GetArticulationAt(int32_t index) const { return static_cast<FCArticulation*>(GetItemAt(index)); }
 };

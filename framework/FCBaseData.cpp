@@ -5,13 +5,9 @@
 #include <cstring>
 #include <limits>
 
-__FCBaseData::~__FCBaseData() {
-    FreeOwnedRecord();
-}
+__FCBaseData::~__FCBaseData() { FreeOwnedRecord(); }
 
-const char* __FCBaseData::ClassName() const {
-    return "__FCBaseData";
-}
+const char* __FCBaseData::ClassName() const { return "__FCBaseData"; }
 
 void __FCBaseData::FreeOwnedRecord() {
     if (ownsRecord_ && record_ != nullptr) delete[] static_cast<unsigned char*>(record_);
@@ -47,9 +43,7 @@ bool __FCBaseData::LoadData() {
     return true;
 }
 
-bool __FCBaseData::Reload() {
-    return recordSize_ > 0 && LoadData();
-}
+bool __FCBaseData::Reload() { return recordSize_ > 0 && LoadData(); }
 
 bool __FCBaseData::SizeToSave(uint32_t* size) const {
     if (recordSize_ <= 0 || record_ == nullptr) return false;
@@ -65,13 +59,9 @@ bool __FCBaseData::Save() {
     return fx::SaveEData(Tag(), &key_, record_, size) != 0;
 }
 
-bool __FCBaseData::DeleteData() {
-    return fx::DeleteEData(Tag(), &key_) != 0;
-}
+bool __FCBaseData::DeleteData() { return fx::DeleteEData(Tag(), &key_) != 0; }
 
-bool __FCBaseData::Delete() {
-    return DeleteData();
-}
+bool __FCBaseData::Delete() { return DeleteData(); }
 
 bool __FCBaseData::LoadNext() {
     if (fx::NextEData(Tag(), &key_) == 0) return false;

@@ -5,9 +5,7 @@ __FCCollection::~__FCCollection() {
     delete[] items_;
 }
 
-const char* __FCCollection::ClassName() const {
-    return "__FCCollection";
-}
+const char* __FCCollection::ClassName() const { return "__FCCollection"; }
 
 __FCBase* __FCCollection::GetItemAt(int32_t index) const {
     if (index < 0 || index >= count_ || items_ == nullptr) return nullptr;

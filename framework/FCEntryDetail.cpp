@@ -5,22 +5,16 @@
 
 #include <memory>
 
-const char* __FCEntryDetail::ClassName() const {
-    return "__FCEntryDetail";
-}
+const char* __FCEntryDetail::ClassName() const { return "__FCEntryDetail"; }
 
 bool __FCEntryDetail::LoadDetail(uint32_t entryNumber, uint16_t sequence) {
     Key() = EDataKey{entryNumber, sequence};
     return LoadData();
 }
 
-bool __FCEntryDetail::Reload() {
-    return HoldsRecord() && LoadDetail(GetKey().number, GetKey().sequence);
-}
+bool __FCEntryDetail::Reload() { return HoldsRecord() && LoadDetail(GetKey().number, GetKey().sequence); }
 
-bool __FCEntryDetail::LoadFirst() {
-    return entry_ != nullptr && LoadDetail(entry_->GetEntryNumber(), 0);
-}
+bool __FCEntryDetail::LoadFirst() { return entry_ != nullptr && LoadDetail(entry_->GetEntryNumber(), 0); }
 
 bool __FCEntryDetail::LoadNext() {
     const uint16_t old = GetSequence();
@@ -50,8 +44,7 @@ uint16_t __FCEntryDetail::FindLastSequence() const {
     // first record of another entry, and at any key that does not move forward.
     uint16_t last = 0;
     EDataKey at = probe->GetKey();
-    while (fx::NextEData(Tag(), &at) != 0 && at.number == number && at.sequence > last &&
-           at.sequence != kNoSequence) {
+    while (fx::NextEData(Tag(), &at) != 0 && at.number == number && at.sequence > last && at.sequence != kNoSequence) {
         probe->SetKey(at);
         if (!probe->LoadData()) break;
         last = at.sequence;
@@ -65,8 +58,7 @@ bool __FCEntryDetail::SaveNew() {
     EDataKey created{GetKey().number, kNoSequence};
     if (fx::CreateEData(Tag(), &created, GetRecord(), size) == 0) return false;
 
-    const uint16_t sequence =
-        created.sequence != kNoSequence ? created.sequence : FindLastSequence();
+    const uint16_t sequence = created.sequence != kNoSequence ? created.sequence : FindLastSequence();
     if (sequence == kNoSequence) return false;
     Key() = EDataKey{entry_->GetEntryNumber(), sequence};
     UseRecord(MutableRecord(), OwnsRecord(), SaveSize());

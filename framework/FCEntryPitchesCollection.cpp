@@ -4,9 +4,7 @@
 #include "framework/FCNoteEntryLayer.h"
 #include "framework/AttackGroups.h"
 
-FCEntryPitchesCollection::~FCEntryPitchesCollection() {
-    ForgetItems();
-}
+FCEntryPitchesCollection::~FCEntryPitchesCollection() { ForgetItems(); }
 
 void FCEntryPitchesCollection::CollectFrom(const FCNoteEntryLayer& layer) {
     ForEachAttackGroupStart(layer, [this](FCNoteEntry* entry) { Add(entry); });

@@ -4,9 +4,7 @@
 
 FCMusicRegion SourceRegion;
 
-const char* FCMusicRegion::ClassName() const {
-    return "FCMusicRegion";
-}
+const char* FCMusicRegion::ClassName() const { return "FCMusicRegion"; }
 
 void FCMusicRegion::SetFromRecord(const RegionRecord* record) {
     const RegionRecord r = record != nullptr ? *record : RegionRecord{};
@@ -48,8 +46,7 @@ bool FCMusicRegion::IsEqual(const FCMusicRegion* other) const {
     if (startSlotList != other->startSlotList) return false;
     if (fx::SlotToInst(startSlot, startSlotList) != fx::SlotToInst(other->startSlot, other->startSlotList))
         return false;
-    if (fx::SlotToInst(endSlot, endSlotList) != fx::SlotToInst(other->endSlot, other->endSlotList))
-        return false;
+    if (fx::SlotToInst(endSlot, endSlotList) != fx::SlotToInst(other->endSlot, other->endSlotList)) return false;
     if (GetStartMeasure() != other->GetStartMeasure()) return false;
     if (GetEndMeasure() != other->GetEndMeasure()) return false;
     if (startPosition != other->startPosition) return false;

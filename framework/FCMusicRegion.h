@@ -29,9 +29,7 @@ public:
     int32_t GetEndMeasure() const { return endMeasure; }
     bool IsEmpty() const { return startMeasure == 0 && endMeasure == 0; }
     // An empty region counts as whole measures whatever its positions hold.
-    bool CoversWholeMeasures() const {
-        return IsEmpty() || (startPosition == 0 && endPosition == WholeMeasureEnd);
-    }
+    bool CoversWholeMeasures() const { return IsEmpty() || (startPosition == 0 && endPosition == WholeMeasureEnd); }
 
     int16_t startSlotList = 0;
     int16_t startSlot = 0;

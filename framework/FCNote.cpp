@@ -1,5 +1,3 @@
 #include "framework/FCNote.h"
 
-const char* FCNote::ClassName() const {
-    return "FCNote";
-}
+const char* FCNote::ClassName() const { return "FCNote"; }

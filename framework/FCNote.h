@@ -10,8 +10,7 @@ class FCNoteEntry;
 
 class FCNote : public __FCBase {
 public:
-    FCNote(NoteRecord* record, int32_t index, FCNoteEntry* entry)
-        : record_(record), index_(index), entry_(entry) {}
+    FCNote(NoteRecord* record, int32_t index, FCNoteEntry* entry) : record_(record), index_(index), entry_(entry) {}
 
     const char* ClassName() const override;
 

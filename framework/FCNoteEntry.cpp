@@ -1,8 +1,6 @@
 #include "framework/FCNoteEntry.h"
 
-const char* FCNoteEntry::ClassName() const {
-    return "FCNoteEntry";
-}
+const char* FCNoteEntry::ClassName() const { return "FCNoteEntry"; }
 
 void FCNoteEntry::BuildNotes() {
     ClearAll();

@@ -36,15 +36,14 @@ bool HoldsUnnumberedEntry(const TgfFrame& frame) {
 
 } // namespace
 
-FCNoteEntryLayer::FCNoteEntryLayer(ExactRange, int16_t layer, int16_t instrument,
-                                   int16_t firstMeasure, int16_t lastMeasure)
+FCNoteEntryLayer::FCNoteEntryLayer(ExactRange, int16_t layer, int16_t instrument, int16_t firstMeasure,
+                                   int16_t lastMeasure)
     : layer_(layer),
       instrument_(instrument),
       firstMeasure_(firstMeasure < 1 ? int16_t{1} : firstMeasure),
       lastMeasure_(lastMeasure) {}
 
-FCNoteEntryLayer::FCNoteEntryLayer(int16_t layer, int16_t instrument, int16_t firstMeasure,
-                                   int16_t lastMeasure)
+FCNoteEntryLayer::FCNoteEntryLayer(int16_t layer, int16_t instrument, int16_t firstMeasure, int16_t lastMeasure)
     : FCNoteEntryLayer(ExactRange{}, layer, instrument, firstMeasure, lastMeasure) {
     // The layer never reaches beyond the selection that is current now.
     FCMusicRegion selection;
@@ -53,18 +52,14 @@ FCNoteEntryLayer::FCNoteEntryLayer(int16_t layer, int16_t instrument, int16_t fi
     if (lastMeasure_ == -1 || lastMeasure_ > end) lastMeasure_ = static_cast<int16_t>(end);
 }
 
-FCNoteEntryLayer* FCNoteEntryLayer::CreateExact(int16_t layer, int16_t instrument,
-                                                int16_t firstMeasure, int16_t lastMeasure) {
+FCNoteEntryLayer* FCNoteEntryLayer::CreateExact(int16_t layer, int16_t instrument, int16_t firstMeasure,
+                                                int16_t lastMeasure) {
     return new FCNoteEntryLayer(ExactRange{}, layer, instrument, firstMeasure, lastMeasure);
 }
 
-FCNoteEntryLayer::~FCNoteEntryLayer() {
-    FreeFrames();
-}
+FCNoteEntryLayer::~FCNoteEntryLayer() { FreeFrames(); }
 
-const char* FCNoteEntryLayer::ClassName() const {
-    return "FCNoteEntryLayer";
-}
+const char* FCNoteEntryLayer::ClassName() const { return "FCNoteEntryLayer"; }
 
 TgfFrame* FCNoteEntryLayer::GetFrameAt(int32_t i) const {
     if (frames_ == nullptr || i < 0 || i >= frameCount_) return nullptr;
@@ -87,8 +82,8 @@ bool FCNoteEntryLayer::Load() {
         const auto measure = static_cast<int16_t>(firstMeasure_ + i);
         const bool shown = fx::GetShowLayer(layer_) != 0;
         if (visibleOnly_ && !shown) continue;
-        frames_[i] = fx::LoadTGF(0, fx::InstToSlot(instrument_), measure, layer_,
-                                 frameRequired_ ? int16_t{1} : int16_t{0});
+        frames_[i] =
+            fx::LoadTGF(0, fx::InstToSlot(instrument_), measure, layer_, frameRequired_ ? int16_t{1} : int16_t{0});
         if (frameRequired_ && frames_[i] == nullptr) {
             FreeFrames();
             return false;
@@ -130,15 +125,15 @@ bool FCNoteEntryLayer::CloneTo(int16_t dstLayer, int16_t dstInstrument, int16_t 
         const bool shown = fx::GetShowLayer(layer_) != 0;
         if (visibleOnly_ && !shown) continue;
 
-        frames_[i] = fx::LoadTGF(0, fx::InstToSlot(dstInstrument),
-                                 static_cast<int16_t>(dstFirstMeasure + i), dstLayer, 0);
+        frames_[i] =
+            fx::LoadTGF(0, fx::InstToSlot(dstInstrument), static_cast<int16_t>(dstFirstMeasure + i), dstLayer, 0);
         if (frames_[i] == nullptr) {
             FreeFrames();
             return false;
         }
         // Read afresh: this layer's own frames are already given back.
-        TgfFrame* source = fx::LoadTGF(0, fx::InstToSlot(instrument_),
-                                       static_cast<int16_t>(firstMeasure_ + i), layer_, 0);
+        TgfFrame* source =
+            fx::LoadTGF(0, fx::InstToSlot(instrument_), static_cast<int16_t>(firstMeasure_ + i), layer_, 0);
         if (source == nullptr) {
             // Half a clone is worse than none: drop the destination frames unsaved.
             FreeFrames();
@@ -232,8 +227,8 @@ void FCNoteEntryLayer::ReleaseMeasure(int32_t measureIndex) {
 TgfFrame* FCNoteEntryLayer::ReloadFrame(int32_t measureIndex) {
     TgfFrame* old = frames_[measureIndex];
     if (old == nullptr || static_cast<size_t>(measureIndex) + 1 >= frameFirstItem_.size()) return old;
-    TgfFrame* fresh = fx::LoadTGF(static_cast<int16_t>(old->slotList), static_cast<int16_t>(old->slot),
-                                  old->measure, old->layer, 0);
+    TgfFrame* fresh =
+        fx::LoadTGF(static_cast<int16_t>(old->slotList), static_cast<int16_t>(old->slot), old->measure, old->layer, 0);
     // Without a fresh frame the old one and its wrappers stay; it is given back later.
     if (fresh == nullptr) return old;
 

@@ -26,8 +26,7 @@ public:
 
     // The same layer placed over exactly [firstMeasure, lastMeasure], whatever the current
     // selection is. Loads nothing.
-    static FCNoteEntryLayer* CreateExact(int16_t layer, int16_t instrument, int16_t firstMeasure,
-                                         int16_t lastMeasure);
+    static FCNoteEntryLayer* CreateExact(int16_t layer, int16_t instrument, int16_t firstMeasure, int16_t lastMeasure);
 
     // False, changing nothing, for a position that is not a range of real measures; false,
     // emptied, when a required frame is missing.
@@ -66,8 +65,7 @@ public:
 
 private:
     struct ExactRange {};
-    FCNoteEntryLayer(ExactRange, int16_t layer, int16_t instrument, int16_t firstMeasure,
-                     int16_t lastMeasure);
+    FCNoteEntryLayer(ExactRange, int16_t layer, int16_t instrument, int16_t firstMeasure, int16_t lastMeasure);
 
     // Makes room for the position's frames, all empty: one per measure, n from firstMeasure on.
     void AllocateFrames(int32_t n);

@@ -2,9 +2,7 @@
 
 #include <cstring>
 
-FCString::FCString() {
-    Clear();
-}
+FCString::FCString() { Clear(); }
 
 FCString::~FCString() {
     delete[] buffer_;
@@ -12,9 +10,7 @@ FCString::~FCString() {
     delete[] extraBuffer_;
 }
 
-const char* FCString::ClassName() const {
-    return "FCString";
-}
+const char* FCString::ClassName() const { return "FCString"; }
 
 void FCString::Clear() {
     EnsureCapacity(0);

@@ -27,10 +27,10 @@ BindingEntry gTable[host_binding::kHostFunctionCount] = {
 template <HostFunction>
 struct HostSignature;
 #define BEATCLONE_HOST_FUNCTION(result, name, parameters, missing) \
-    template <>                                                     \
-    struct HostSignature<HostFunction::name> {                      \
-        using Pointer = result(*) parameters;                       \
-        static constexpr result kMissing = missing;                 \
+    template <>                                                    \
+    struct HostSignature<HostFunction::name> {                     \
+        using Pointer = result(*) parameters;                      \
+        static constexpr result kMissing = missing;                \
     };
 #include "host/HostFunctions.def"
 
@@ -72,9 +72,7 @@ int16_t SaveTGF(TgfFrame* frame) {
     return Call<HostFunction::SaveTGF>(frame);
 }
 
-int16_t FreeTGF(TgfFrame* frame) {
-    return Call<HostFunction::FreeTGF>(frame);
-}
+int16_t FreeTGF(TgfFrame* frame) { return Call<HostFunction::FreeTGF>(frame); }
 
 int16_t InsertEXENTRY(TgfFrame* frame, int16_t index, int16_t count) {
     if (frame != nullptr) NormalizeEntries(*frame);
@@ -98,42 +96,28 @@ int16_t CreateEData(uint32_t tag, EDataKey* key, const void* buffer, uint32_t si
     return Call<HostFunction::CreateEData>(tag, key, buffer, size);
 }
 
-int16_t DeleteEData(uint32_t tag, EDataKey* key) {
-    return Call<HostFunction::DeleteEData>(tag, key);
-}
+int16_t DeleteEData(uint32_t tag, EDataKey* key) { return Call<HostFunction::DeleteEData>(tag, key); }
 
 int16_t NextEData(uint32_t tag, EDataKey* key) {
-    return Call<HostFunction::NextEData>(tag, key, static_cast<void*>(nullptr),
-                         static_cast<void*>(nullptr));
+    return Call<HostFunction::NextEData>(tag, key, static_cast<void*>(nullptr), static_cast<void*>(nullptr));
 }
 
-int16_t SlotToInst(int16_t slot, int16_t slotList) {
-    return Call<HostFunction::SlotToInst>(slot, slotList);
-}
+int16_t SlotToInst(int16_t slot, int16_t slotList) { return Call<HostFunction::SlotToInst>(slot, slotList); }
 
-int16_t InstToSlot(int16_t instrument) {
-    return Call<HostFunction::InstToSlot>(instrument, static_cast<int16_t>(0));
-}
+int16_t InstToSlot(int16_t instrument) { return Call<HostFunction::InstToSlot>(instrument, static_cast<int16_t>(0)); }
 
-int16_t GetShowLayer(int16_t layer) {
-    return Call<HostFunction::GetShowLayer>(layer);
-}
+int16_t GetShowLayer(int16_t layer) { return Call<HostFunction::GetShowLayer>(layer); }
 
 int16_t GetCurERegions(RegionRecord* region) {
     // The first two outputs are not used; they get scratch room of the sizes the host fills.
     alignas(8) unsigned char first[8] = {};
     alignas(8) unsigned char second[24] = {};
-    return Call<HostFunction::GetCurERegions>(static_cast<void*>(first),
-                         static_cast<void*>(second), region);
+    return Call<HostFunction::GetCurERegions>(static_cast<void*>(first), static_cast<void*>(second), region);
 }
 
-int16_t GetCurrentEnigmaDocument() {
-    return Call<HostFunction::GetCurrentEnigmaDocument>();
-}
+int16_t GetCurrentEnigmaDocument() { return Call<HostFunction::GetCurrentEnigmaDocument>(); }
 
-int16_t GetMaxLayers() {
-    return Call<HostFunction::GetMaxLayers>();
-}
+int16_t GetMaxLayers() { return Call<HostFunction::GetMaxLayers>(); }
 
 } // namespace fx
 

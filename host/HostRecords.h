@@ -61,13 +61,13 @@ static_assert(offsetof(NoteRecord, noteFlags) == 6);
 
 // One entry of a layer inside a frame.
 struct EntryRecord {
-    uint32_t entryNumber;   // 0: no number yet (the host numbers it on save)
-    uint8_t hostData1[4];   // not interpreted
+    uint32_t entryNumber; // 0: no number yet (the host numbers it on save)
+    uint8_t hostData1[4]; // not interpreted
     uint32_t entryFlags;
     uint16_t entryFlags2;
-    int16_t noteCount;      // 0 to 12; anything else is clamped by the reader
+    int16_t noteCount; // 0 to 12; anything else is clamped by the reader
     NoteRecord notes[kMaxNotesPerEntry];
-    uint8_t hostData2[10];  // not interpreted
+    uint8_t hostData2[10]; // not interpreted
 };
 static_assert(sizeof(EntryRecord) == 146);
 static_assert(offsetof(EntryRecord, entryNumber) == 0);
@@ -96,14 +96,14 @@ static_assert(offsetof(FrameTupletRecord, definition) == 10);
 // All entries of one measure of one staff in one layer. The host's frame may be larger;
 // the module uses these 34 bytes.
 struct TgfFrame {
-    uint16_t slotList;     // echoes LoadTGF's first argument
-    uint16_t slot;         // echoes the slot
-    uint8_t hostData1[2];  // not interpreted
-    int16_t measure;       // echoes the measure
-    int16_t layer;         // echoes the layer index (0 = the user's layer 1)
-    int16_t saveInhibit;   // non-zero: the layer's save leaves this frame alone
-    uint8_t hostData2[2];  // not interpreted
-    EntryRecord* entries;  // entryCount records, 146 bytes apart
+    uint16_t slotList;    // echoes LoadTGF's first argument
+    uint16_t slot;        // echoes the slot
+    uint8_t hostData1[2]; // not interpreted
+    int16_t measure;      // echoes the measure
+    int16_t layer;        // echoes the layer index (0 = the user's layer 1)
+    int16_t saveInhibit;  // non-zero: the layer's save leaves this frame alone
+    uint8_t hostData2[2]; // not interpreted
+    EntryRecord* entries; // entryCount records, 146 bytes apart
     int16_t entryCount;
     FrameTupletRecord* tuplets; // tupletCount records, 40 bytes apart
     int16_t tupletCount;
@@ -130,7 +130,7 @@ struct RegionRecord {
     int16_t endSlotList;
     int16_t endSlot;
     int16_t endMeasure;
-    int32_t endPosition;   // WholeMeasureEnd: the end of the measure
+    int32_t endPosition; // WholeMeasureEnd: the end of the measure
 };
 static_assert(sizeof(RegionRecord) == 20);
 static_assert(offsetof(RegionRecord, startSlotList) == 0);

@@ -3,8 +3,7 @@
 namespace {
 
 constexpr CommandText kCommands[kCommandCount] = {
-    {"Orvane Beatclone - SET SOURCE", "Sets the rhythm source prior to a Beatclone.",
-     "Beatclone/SET", 0x00000001u},
+    {"Orvane Beatclone - SET SOURCE", "Sets the rhythm source prior to a Beatclone.", "Beatclone/SET", 0x00000001u},
     {"Orvane Beatclone - COPY", "Copies the rhythm to the selected region.", "Beatclone/COPY",
      0x00000001u | kCommandHasMenuStatus},
 };

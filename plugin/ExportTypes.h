@@ -53,13 +53,13 @@ using FinaleExtensionTerminateFn = void (*)();
 
 // The seven exports, X(id, name): `id` is its PluginExport, `name` its undecorated C name, and
 // its type name##Fn. One entry a line: CheckPeTables.cmake reads the names from here.
-#define BEATCLONE_PLUGIN_EXPORTS(X) \
-    X(Version, FinaleExtensionVersion) \
-    X(Init, FinaleExtensionInit) \
-    X(Enumerate, FinaleExtensionEnumerate) \
+#define BEATCLONE_PLUGIN_EXPORTS(X)                   \
+    X(Version, FinaleExtensionVersion)                \
+    X(Init, FinaleExtensionInit)                      \
+    X(Enumerate, FinaleExtensionEnumerate)            \
     X(EnumerateUtf16, FinaleExtensionEnumerate_UTF16) \
-    X(GetMenuStatus, FinaleExtensionGetMenuStatus) \
-    X(Invoke, FinaleExtensionInvoke) \
+    X(GetMenuStatus, FinaleExtensionGetMenuStatus)    \
+    X(Invoke, FinaleExtensionInvoke)                  \
     X(Terminate, FinaleExtensionTerminate)
 
 // The exports as values, for code that looks them up by name.
@@ -67,7 +67,7 @@ enum class PluginExport : int {
 #define BEATCLONE_EXPORT_ID(id, name) id,
     BEATCLONE_PLUGIN_EXPORTS(BEATCLONE_EXPORT_ID)
 #undef BEATCLONE_EXPORT_ID
-    Count
+        Count
 };
 inline constexpr int kPluginExportCount = static_cast<int>(PluginExport::Count);
 
@@ -85,10 +85,10 @@ constexpr const char* PluginExportName(PluginExport e) {
 // The export's C type: PluginExportFn<PluginExport::Invoke> is FinaleExtensionInvokeFn.
 template <PluginExport>
 struct PluginExportType;
-#define BEATCLONE_EXPORT_TYPE(id, name)            \
-    template <>                                    \
-    struct PluginExportType<PluginExport::id> {    \
-        using Fn = name##Fn;                       \
+#define BEATCLONE_EXPORT_TYPE(id, name)         \
+    template <>                                 \
+    struct PluginExportType<PluginExport::id> { \
+        using Fn = name##Fn;                    \
     };
 BEATCLONE_PLUGIN_EXPORTS(BEATCLONE_EXPORT_TYPE)
 #undef BEATCLONE_EXPORT_TYPE

@@ -37,18 +37,14 @@ int16_t Describe(int16_t index, Record* out) {
 
 extern "C" {
 
-uint32_t FinaleExtensionVersion(uint32_t) {
-    return 0x0F000000u;
-}
+uint32_t FinaleExtensionVersion(uint32_t) { return 0x0F000000u; }
 
 int32_t FinaleExtensionInit(void*, uint32_t* word) {
     if (word != nullptr) *word |= 1u;
     return 1;
 }
 
-int16_t FinaleExtensionEnumerate(void*, int16_t index, CommandDescription* out) {
-    return Describe(index, out);
-}
+int16_t FinaleExtensionEnumerate(void*, int16_t index, CommandDescription* out) { return Describe(index, out); }
 
 int16_t FinaleExtensionEnumerate_UTF16(void*, int16_t index, CommandDescriptionUtf16* out) {
     return Describe(index, out);

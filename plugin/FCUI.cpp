@@ -7,9 +7,7 @@ namespace {
 constexpr uint32_t kIconError = 0x00000010u; // MB_ICONERROR
 }
 
-const char* FCUI::ClassName() const {
-    return "FCUI";
-}
+const char* FCUI::ClassName() const { return "FCUI"; }
 
 void FCUI::AlertError(const char* message, const char* caption) const {
     FCString text;

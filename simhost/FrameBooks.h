@@ -92,9 +92,9 @@ private:
     void TrimQuarantine();
 
     std::vector<std::string>& problems_;
-    std::unordered_map<const TgfFrame*, LentFrame> frames_;  // nodes: a LentFrame never moves
-    std::deque<const TgfFrame*> freedOrder_; // oldest first
-    std::deque<Retired> retiredArrays_;      // oldest first
+    std::unordered_map<const TgfFrame*, LentFrame> frames_; // nodes: a LentFrame never moves
+    std::deque<const TgfFrame*> freedOrder_;                // oldest first
+    std::deque<Retired> retiredArrays_;                     // oldest first
     size_t quarantinedBytes_ = 0;
     uint64_t lent_ = 0;
     size_t liveCount_ = 0;

@@ -44,7 +44,8 @@ GuardedBlock::GuardedBlock(size_t payloadBytes)
 GuardedBlock::~GuardedBlock() { Release(); }
 
 GuardedBlock::GuardedBlock(GuardedBlock&& other) noexcept
-    : raw_(std::exchange(other.raw_, nullptr)), payload_(std::exchange(other.payload_, 0)),
+    : raw_(std::exchange(other.raw_, nullptr)),
+      payload_(std::exchange(other.payload_, 0)),
       quarantined_(std::exchange(other.quarantined_, false)) {}
 
 GuardedBlock& GuardedBlock::operator=(GuardedBlock&& other) noexcept {

@@ -23,21 +23,21 @@ inline uint32_t GetDuration(const EntryRecord& e) {
 inline void SetDuration(EntryRecord& e, uint32_t d) { std::memcpy(e.hostData1, &d, 4); }
 
 // entryFlags bits of the stand-in host's own, outside those the module reads or clears.
-inline constexpr uint32_t GraceFlag = 0x00000008u;       // a grace note: takes no time
-inline constexpr uint32_t GraceSlashFlag = 0x00000010u;  // a slashed grace note
+inline constexpr uint32_t GraceFlag = 0x00000008u;      // a grace note: takes no time
+inline constexpr uint32_t GraceSlashFlag = 0x00000010u; // a slashed grace note
 // Added for MusicXML scores (the command-line tool); none of them is in CloneClearMask, so they
 // travel with a cloned entry.
-inline constexpr uint32_t GapFlag = 0x00000100u;          // an invisible rest: time the voice skips
-inline constexpr uint32_t MeasureRestFlag = 0x00000200u;  // a rest notated as a whole-measure rest
-inline constexpr uint32_t CueFlag = 0x00000800u;          // a cue-sized note that does not sound
+inline constexpr uint32_t GapFlag = 0x00000100u;         // an invisible rest: time the voice skips
+inline constexpr uint32_t MeasureRestFlag = 0x00000200u; // a rest notated as a whole-measure rest
+inline constexpr uint32_t CueFlag = 0x00000800u;         // a cue-sized note that does not sound
 
 // NoteRecord bytes 0..3: the pitch.
 struct Pitch {
-    uint8_t step;   // 0..6 for C D E F G A B
-    int8_t alter;   // semitones, -2..2
-    int8_t octave;  // 4 holds middle C
-    uint8_t extra;  // bit 0: the tie that ends here is notated (set on tie-stop notes)
-                    // bit 1: an unpitched (percussion) note; step and octave place it
+    uint8_t step;  // 0..6 for C D E F G A B
+    int8_t alter;  // semitones, -2..2
+    int8_t octave; // 4 holds middle C
+    uint8_t extra; // bit 0: the tie that ends here is notated (set on tie-stop notes)
+                   // bit 1: an unpitched (percussion) note; step and octave place it
 };
 inline constexpr uint8_t kPitchTieStopNotated = 0x01;
 inline constexpr uint8_t kPitchUnpitched = 0x02;
@@ -53,11 +53,11 @@ inline void SetPitch(NoteRecord& n, Pitch p) { std::memcpy(n.hostData, &p, 4); }
 // `actual` notes of `unit` EDUs in the time of `normal` of them.
 #pragma pack(push, 2)
 struct TupletDefinition {
-    uint16_t actual;     // e.g. 3 for a triplet
-    uint16_t normal;     // e.g. 2
-    uint32_t unit;       // notated value of one tuplet note, e.g. 512 for eighths
-    uint16_t showNumber; // 0 none, 1 actual, 2 actual:normal
-    uint16_t bracket;    // 0 no bracket, 1 bracket
+    uint16_t actual;      // e.g. 3 for a triplet
+    uint16_t normal;      // e.g. 2
+    uint32_t unit;        // notated value of one tuplet note, e.g. 512 for eighths
+    uint16_t showNumber;  // 0 none, 1 actual, 2 actual:normal
+    uint16_t bracket;     // 0 no bracket, 1 bracket
     uint8_t reserved[18]; // bytes 0..3: the span (below); the rest zero
 };
 #pragma pack(pop)

@@ -81,9 +81,7 @@ void ShiftTuplets(TgfFrame& frame, int oldCount, int from, int dropped, int shif
 
 } // namespace
 
-bool InsideHostCall() {
-    return gCallDepth > 0;
-}
+bool InsideHostCall() { return gCallDepth > 0; }
 
 const char* FunctionName(Function f) {
     const char* name = host_binding::HostFunctionName(f);
@@ -216,8 +214,8 @@ TgfFrame* Host::LoadTGF(int16_t slotList, int16_t slot, int16_t measure, int16_t
     const std::vector<EntryRecord>& entries = document->Entries(instrument, measure, layer);
     if (entries.size() > static_cast<size_t>(kMaxCount)) return nullptr;
     const std::vector<FrameTupletRecord> tuplets = PlaceTuplets(*document, entries);
-    const FrameOrigin origin{document->Number(), static_cast<uint16_t>(slotList), static_cast<uint16_t>(slot),
-                             measure, layer, instrument};
+    const FrameOrigin origin{
+        document->Number(), static_cast<uint16_t>(slotList), static_cast<uint16_t>(slot), measure, layer, instrument};
     return books_->Lend(origin, entries, tuplets);
 }
 
@@ -421,9 +419,12 @@ int16_t Host::GetCurrentEnigmaDocument() {
 int16_t Host::GetMaxLayers() {
     CallTimer timer(timing_, nanosInHost_);
     switch (Admit(Function::GetMaxLayers)) {
-    case Verdict::Missing: return 4;
-    case Verdict::Failing: return 0;
-    case Verdict::Go: break;
+        case Verdict::Missing:
+            return 4;
+        case Verdict::Failing:
+            return 0;
+        case Verdict::Go:
+            break;
     }
     return maxLayers_;
 }

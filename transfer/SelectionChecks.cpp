@@ -8,9 +8,7 @@
 
 namespace {
 
-int32_t MeasureCount(const FCMusicRegion& region) {
-    return region.GetEndMeasure() - region.GetStartMeasure() + 1;
-}
+int32_t MeasureCount(const FCMusicRegion& region) { return region.GetEndMeasure() - region.GetStartMeasure() + 1; }
 
 bool Refuse(char* buffer, const char* message) {
     WriteMessage(buffer, message);
@@ -31,8 +29,7 @@ bool CheckDestinationSelection(const FCMusicRegion& destination, char* buffer) {
     if (!destination.CoversWholeMeasures())
         return Refuse(buffer, "Partial selections are not allowed for this plug-in.");
     if (MeasureCount(destination) != MeasureCount(SourceRegion))
-        return Refuse(buffer,
-                      "The destination region must have the same number of measures as the source region.");
+        return Refuse(buffer, "The destination region must have the same number of measures as the source region.");
     if (SourceRegion.document != fx::GetCurrentEnigmaDocument())
         return Refuse(buffer, "The source region must belong to the current document.");
     return true;

@@ -77,8 +77,7 @@ bool TransferRhythm(const FCMusicRegion& destination, char* buffer) {
     // The source covers exactly its own measures, wherever the destination lies.
     std::unique_ptr<FCNoteEntryLayer> source(FCNoteEntryLayer::CreateExact(
         0, fx::SlotToInst(SourceRegion.startSlot, SourceRegion.startSlotList),
-        static_cast<int16_t>(SourceRegion.GetStartMeasure()),
-        static_cast<int16_t>(SourceRegion.GetEndMeasure())));
+        static_cast<int16_t>(SourceRegion.GetStartMeasure()), static_cast<int16_t>(SourceRegion.GetEndMeasure())));
     source->SetVisibleOnly(false);
     source->Load();
 
@@ -92,12 +91,10 @@ bool TransferRhythm(const FCMusicRegion& destination, char* buffer) {
     // other layer receives the source as it stood when COPY began.
     std::vector<Position> deferred;
     for (int32_t slot = destination.startSlot; slot <= destination.endSlot; ++slot) {
-        const int16_t instrument =
-            fx::SlotToInst(static_cast<int16_t>(slot), destination.startSlotList);
+        const int16_t instrument = fx::SlotToInst(static_cast<int16_t>(slot), destination.startSlotList);
         for (int32_t layer = 0; layer < fx::GetMaxLayers(); ++layer) {
             const Position position{instrument, static_cast<int16_t>(layer)};
-            if (OverlapsSource(*source, position, destination.GetStartMeasure(),
-                               destination.GetEndMeasure())) {
+            if (OverlapsSource(*source, position, destination.GetStartMeasure(), destination.GetEndMeasure())) {
                 deferred.push_back(position);
                 continue;
             }
@@ -112,8 +109,7 @@ bool TransferRhythm(const FCMusicRegion& destination, char* buffer) {
 
 void TransferLayer(const FCNoteEntryLayer& source, FCNoteEntryLayer& destination) {
     // A layer is never rebuilt from itself.
-    if (source.GetLayer() == destination.GetLayer() &&
-        source.GetInstrument() == destination.GetInstrument() &&
+    if (source.GetLayer() == destination.GetLayer() && source.GetInstrument() == destination.GetInstrument() &&
         source.GetFirstMeasure() == destination.GetFirstMeasure()) {
         return;
     }
@@ -131,11 +127,9 @@ void TransferLayer(const FCNoteEntryLayer& source, FCNoteEntryLayer& destination
     // The rebuilt layer covers exactly the source's measures and is cloned even where the
     // source layer is hidden in the current view.
     std::unique_ptr<FCNoteEntryLayer> rebuilt(FCNoteEntryLayer::CreateExact(
-        source.GetLayer(), source.GetInstrument(), source.GetFirstMeasure(),
-        source.GetLastMeasure()));
+        source.GetLayer(), source.GetInstrument(), source.GetFirstMeasure(), source.GetLastMeasure()));
     rebuilt->SetVisibleOnly(false);
-    if (!rebuilt->CloneTo(destination.GetLayer(), destination.GetInstrument(),
-                          destination.GetFirstMeasure())) {
+    if (!rebuilt->CloneTo(destination.GetLayer(), destination.GetInstrument(), destination.GetFirstMeasure())) {
         pitches.Forget();
         return;
     }

@@ -115,7 +115,8 @@ TEST_F(WindowsModule, EnumerateOutsideTheCommandsWritesNothing) {
         std::memset(record, 0x5C, sizeof record);
         EXPECT_EQ(module.Enumerate(nullptr, index, reinterpret_cast<CommandDescription*>(record)), 0);
         EXPECT_EQ(module.EnumerateUtf16(nullptr, index, reinterpret_cast<CommandDescriptionUtf16*>(record)), 0);
-        EXPECT_EQ(std::count(record, record + sizeof record, 0x5C), static_cast<std::ptrdiff_t>(sizeof record)) << index;
+        EXPECT_EQ(std::count(record, record + sizeof record, 0x5C), static_cast<std::ptrdiff_t>(sizeof record))
+            << index;
     }
 }
 

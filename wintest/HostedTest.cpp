@@ -17,8 +17,8 @@ namespace {
 struct SelectionBytes {
     alignas(8) unsigned char bytes[20] = {};
 
-    SelectionBytes(int16_t firstSlot, int16_t lastSlot, int16_t first, int16_t last,
-                   int32_t startPosition = 0, int32_t endPosition = 0x7FFFFFFF) {
+    SelectionBytes(int16_t firstSlot, int16_t lastSlot, int16_t first, int16_t last, int32_t startPosition = 0,
+                   int32_t endPosition = 0x7FFFFFFF) {
         Put16(2, firstSlot);
         Put16(4, first);
         Put32(6, startPosition);
@@ -30,10 +30,12 @@ struct SelectionBytes {
 
 private:
     void Put16(int offset, int16_t value) {
-        for (int i = 0; i < 2; ++i) bytes[offset + i] = static_cast<unsigned char>(static_cast<uint16_t>(value) >> (8 * i));
+        for (int i = 0; i < 2; ++i)
+            bytes[offset + i] = static_cast<unsigned char>(static_cast<uint16_t>(value) >> (8 * i));
     }
     void Put32(int offset, int32_t value) {
-        for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<unsigned char>(static_cast<uint32_t>(value) >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            bytes[offset + i] = static_cast<unsigned char>(static_cast<uint32_t>(value) >> (8 * i));
     }
 };
 
@@ -81,8 +83,7 @@ TEST_F(HostedOnWindows, SelectionsAreReadAtTheHostsByteOffsets) {
     EXPECT_EQ(RunBytes(0, SelectionBytes(1, 1, 3, 4, 0x10000, 0x7FFFFFFF)), 0);
     EXPECT_EQ(TakeBox(), "Source Selection Error: Partial measure selection are not allowed for this plug-in.");
     EXPECT_EQ(RunBytes(0, SelectionBytes(1, 2, 3, 4)), 0);
-    EXPECT_EQ(TakeBox(),
-              "Source Selection Error: Only one individual staff is allowed as the selected source region.");
+    EXPECT_EQ(TakeBox(), "Source Selection Error: Only one individual staff is allowed as the selected source region.");
 }
 
 } // namespace

@@ -12,7 +12,9 @@ using WithoutHost = PluginFixture;
 TEST_F(WithoutHost, EveryHostFunctionCountsAsMissing) {
     ASSERT_EQ(wintest::LoadedModule("FINALE.EXE"), nullptr);
     ASSERT_EQ(wintest::LoadedModule("FINDEMO.EXE"), nullptr);
-    ASSERT_NE(wintest::ExportedAddress(wintest::LoadedModule(nullptr), simhost::FunctionName(simhost::Function::LoadTGF)), nullptr);
+    ASSERT_NE(
+        wintest::ExportedAddress(wintest::LoadedModule(nullptr), simhost::FunctionName(simhost::Function::LoadTGF)),
+        nullptr);
 
     Write(1, 0, 1, "q:C5 q:D5 h:E5");
     Write(2, 0, 1, "h:G3 q:A3 q:B3");
@@ -34,8 +36,7 @@ TEST_F(WithoutHost, EveryHostFunctionCountsAsMissing) {
 
     EXPECT_EQ(SetSource(1, 1, 1), 0);
     EXPECT_EQ(Run(0, simhost::Host::WholeMeasures(1, 2, 1, 1)), 0);
-    EXPECT_EQ(TakeBox(),
-              "Source Selection Error: Only one individual staff is allowed as the selected source region.");
+    EXPECT_EQ(TakeBox(), "Source Selection Error: Only one individual staff is allowed as the selected source region.");
     EXPECT_EQ(module.GetMenuStatus(1), 0);
 
     EXPECT_EQ(host.CallCount(), 0u);

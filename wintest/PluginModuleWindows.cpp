@@ -25,8 +25,10 @@ bool PluginModule::Load() {
     void* user32Box = wintest::ExportedAddress(wintest::LoadedModule("USER32.dll"), "MessageBoxW");
     void* previous = wintest::RedirectImport(handle_, "USER32.dll", "MessageBoxW",
                                              reinterpret_cast<void*>(&wintest::RecordMessageBox));
-    if (previous == nullptr) error_ += "the plug-in does not import USER32 MessageBoxW; ";
-    else if (previous != user32Box) error_ += "the plug-in's MessageBoxW is not USER32's; ";
+    if (previous == nullptr)
+        error_ += "the plug-in does not import USER32 MessageBoxW; ";
+    else if (previous != user32Box)
+        error_ += "the plug-in's MessageBoxW is not USER32's; ";
 
     BindExports();
     return error_.empty();

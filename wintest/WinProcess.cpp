@@ -12,8 +12,8 @@ namespace {
 std::u16string ExecutablePath() {
     std::u16string path(MAX_PATH, u'\0');
     for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(path.data()),
-                                                static_cast<DWORD>(path.size()));
+        const DWORD length =
+            GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(path.data()), static_cast<DWORD>(path.size()));
         if (length < path.size()) {
             path.resize(length);
             return path;
@@ -87,9 +87,7 @@ std::u16string PluginPath() {
     return path + u"Plug-ins\\beatclone.fxt";
 }
 
-void* LoadedModule(const char* name) {
-    return reinterpret_cast<void*>(GetModuleHandleA(name));
-}
+void* LoadedModule(const char* name) { return reinterpret_cast<void*>(GetModuleHandleA(name)); }
 
 void* ExportedAddress(void* module, const char* name) {
     if (module == nullptr) return nullptr;

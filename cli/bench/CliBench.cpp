@@ -39,14 +39,16 @@ bool MakeLargeScore(const std::string& from, const std::string& to, size_t measu
     pugi::xml_node root = doc.document_element();
     pugi::xml_node partList = root.child("part-list");
     std::vector<pugi::xml_node> parts(root.children("part").begin(), root.children("part").end());
-    std::vector<pugi::xml_node> scoreParts(partList.children("score-part").begin(), partList.children("score-part").end());
+    std::vector<pugi::xml_node> scoreParts(partList.children("score-part").begin(),
+                                           partList.children("score-part").end());
     if (parts.empty() || parts.size() != scoreParts.size()) return false;
     // Measures first, so that copied parts carry them.
     for (pugi::xml_node part : parts) {
         std::vector<pugi::xml_node> original(part.children("measure").begin(), part.children("measure").end());
         // The pickup stays at the very start only.
         size_t body = original.front().attribute("implicit") ? 1 : 0;
-        while (static_cast<size_t>(std::distance(part.children("measure").begin(), part.children("measure").end())) < measures)
+        while (static_cast<size_t>(std::distance(part.children("measure").begin(), part.children("measure").end())) <
+               measures)
             for (size_t i = body; i < original.size(); ++i) part.append_copy(original[i]);
         int number = original.front().attribute("implicit") ? 0 : 1;
         for (pugi::xml_node m : part.children("measure")) m.attribute("number").set_value(number++);
@@ -134,7 +136,8 @@ int main(int argc, char** argv) {
     pugi::xml_document doc;
     doc.load_file(large.c_str());
     for (pugi::xml_node p : doc.document_element().children("part"))
-        if (p != doc.document_element().child("part")) others += (others.empty() ? "" : ",") + std::string(p.attribute("id").value());
+        if (p != doc.document_element().child("part"))
+            others += (others.empty() ? "" : ",") + std::string(p.attribute("id").value());
     if (others.empty()) others = doc.document_element().child("part").attribute("id").value();
     pugi::xml_node firstPart = doc.document_element().child("part");
     std::string first = std::string(firstPart.attribute("id").value()) + (StavesOf(firstPart) > 1 ? "/1" : "");
@@ -146,8 +149,11 @@ int main(int argc, char** argv) {
     std::vector<Case> cases = {
         {"round trip (no transfer)", {}},
         {"1 measure onto 1 part", {"--source", first + ":5", "--to", others.substr(0, others.find(',')) + ":9"}},
-        {"4 measures onto the other parts", {"--source", first + ":5-8", "--to", others + ":" + std::to_string(measures - 8) + "-" + std::to_string(measures - 5)}},
-        {"measures 1-" + quarter + " onto the other parts", {"--source", first + ":1-" + quarter, "--to", others + ":1-" + quarter}},
+        {"4 measures onto the other parts",
+         {"--source", first + ":5-8", "--to",
+          others + ":" + std::to_string(measures - 8) + "-" + std::to_string(measures - 5)}},
+        {"measures 1-" + quarter + " onto the other parts",
+         {"--source", first + ":1-" + quarter, "--to", others + ":1-" + quarter}},
     };
 
     // Each run of the tool is paired with a pugixml run just before it, so that a machine

@@ -24,9 +24,12 @@ std::string DefaultOutput(const std::string& input) {
 }
 
 void Print(const Options& options, const RunSummary& summary) {
-    if (options.json) PrintJson(std::cout, summary);
-    else if (options.quiet) PrintQuiet(std::cout, summary);
-    else PrintTable(std::cout, summary);
+    if (options.json)
+        PrintJson(std::cout, summary);
+    else if (options.quiet)
+        PrintQuiet(std::cout, summary);
+    else
+        PrintTable(std::cout, summary);
 }
 
 int RunOnScore(MusicXmlScore& score, const Options& options, const std::string& defaultOutput) {

@@ -20,7 +20,7 @@ std::string VoiceOfLayer(const Part& part, int staff, int16_t layer) {
 }
 
 struct Work {
-    size_t layerIndex;  // into the caller's list
+    size_t layerIndex; // into the caller's list
     RebuiltVoice voice;
 };
 

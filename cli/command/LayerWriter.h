@@ -14,8 +14,8 @@ namespace beatclone::cli {
 
 struct RebuiltLayer {
     int16_t slot = 0;
-    int16_t layer = 0;          // layer index, 0 = the staff's first voice
-    size_t firstMeasure = 0;    // measure indices, from 0, inclusive
+    int16_t layer = 0;       // layer index, 0 = the staff's first voice
+    size_t firstMeasure = 0; // measure indices, from 0, inclusive
     size_t lastMeasure = 0;
 };
 

@@ -41,11 +41,15 @@ EXIT CODES
 } // namespace
 
 std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
-    CLI::App app{"beatclone: copies the rhythm of one passage of a MusicXML score onto others, each keeping its "
-                 "own pitches, by running the Beatclone plug-in module with this program as its host.",
-                 "beatclone"};
-    app.footer(std::string("\nUSAGE\n  beatclone SCORE [-o OUT] [--source SEL --to SEL] [--dry-run] [--view] [--json | --quiet]\n"
-                           "  beatclone demo [-o OUT] [--json | --quiet]\n") + kFooter);
+    CLI::App app{
+        "beatclone: copies the rhythm of one passage of a MusicXML score onto others, each keeping its "
+        "own pitches, by running the Beatclone plug-in module with this program as its host.",
+        "beatclone"};
+    app.footer(
+        std::string(
+            "\nUSAGE\n  beatclone SCORE [-o OUT] [--source SEL --to SEL] [--dry-run] [--view] [--json | --quiet]\n"
+            "  beatclone demo [-o OUT] [--json | --quiet]\n") +
+        kFooter);
     app.add_option("SCORE", options.score, "MusicXML score: .musicxml, .xml or compressed .mxl (partwise)");
     app.add_option("-o,--output", options.output,
                    "Where to write the result (\"-\": standard output). The format follows the extension (.mxl "
@@ -54,8 +58,9 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
                    "never half-written.");
     CLI::Option* source = app.add_option("--source", options.source,
                                          "The rhythm to copy: one staff and its measures, e.g. \"Trumpet 1:5-8\"");
-    CLI::Option* to = app.add_option("--to", options.destination,
-                                     "Where to copy it: staves and as many measures, e.g. \"Trumpet 2,Trombone:13-16\"");
+    CLI::Option* to =
+        app.add_option("--to", options.destination,
+                       "Where to copy it: staves and as many measures, e.g. \"Trumpet 2,Trombone:13-16\"");
     source->needs(to);
     to->needs(source);
     app.add_flag("--dry-run", options.dryRun, "Run the transfer and report it, but write nothing");
@@ -65,14 +70,15 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
                                       "attacks, rebuilt|left alone, reason");
     json->excludes(quiet);
     app.add_flag("--view", options.view, "Show each destination layer before and after, in a compact notation");
-    app.add_option("--module", options.modulePath, "The module to load (default: beatclone.so beside this program, else in ../lib/beatclone/)");
+    app.add_option("--module", options.modulePath,
+                   "The module to load (default: beatclone.so beside this program, else in ../lib/beatclone/)");
     CLI::App* demo = app.add_subcommand("demo", "Run the transfer on the built-in brass example and show it");
     demo->fallthrough();
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        if (e.get_exit_code() == 0) return app.exit(e);  // --help
+        if (e.get_exit_code() == 0) return app.exit(e); // --help
         std::cerr << "beatclone: " << e.what() << " (see beatclone --help)\n";
         return static_cast<int>(ExitCode::Usage);
     }

@@ -15,25 +15,37 @@ std::string DroppedText(const std::map<std::string, int>& dropped) {
     return text;
 }
 
-std::string Pad(const std::string& s, size_t width) { return s.size() >= width ? s : s + std::string(width - s.size(), ' '); }
+std::string Pad(const std::string& s, size_t width) {
+    return s.size() >= width ? s : s + std::string(width - s.size(), ' ');
+}
 
 std::string JsonString(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        default:
-            if (c < 0x20) {
-                char buffer[8];
-                std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-                out += buffer;
-            } else {
-                out += static_cast<char>(c);
-            }
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                if (c < 0x20) {
+                    char buffer[8];
+                    std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+                    out += buffer;
+                } else {
+                    out += static_cast<char>(c);
+                }
         }
     }
     return out + "\"";
@@ -43,11 +55,16 @@ const char* ResultWord(LayerResult result) { return result == LayerResult::Rebui
 
 const char* ReasonWord(LayerResult result) {
     switch (result) {
-    case LayerResult::Rebuilt: return "";
-    case LayerResult::SameAsSource: return "source";
-    case LayerResult::CountDiffers: return "count-differs";
-    case LayerResult::NoAttacks: return "no-notes";
-    case LayerResult::NotChanged: return "unchanged";
+        case LayerResult::Rebuilt:
+            return "";
+        case LayerResult::SameAsSource:
+            return "source";
+        case LayerResult::CountDiffers:
+            return "count-differs";
+        case LayerResult::NoAttacks:
+            return "no-notes";
+        case LayerResult::NotChanged:
+            return "unchanged";
     }
     return "";
 }
@@ -57,10 +74,12 @@ const char* ReasonWord(LayerResult result) {
 void PrintTable(std::ostream& out, const RunSummary& run) {
     const TransferReport* t = run.transfer;
     if (t == nullptr) {
-        if (!run.output.empty()) out << "Round trip: " << run.input << " -> " << run.output << " (nothing transferred)\n";
+        if (!run.output.empty())
+            out << "Round trip: " << run.input << " -> " << run.output << " (nothing transferred)\n";
         return;
     }
-    out << "Source: " << t->sourceStaff << ", " << t->sourceMeasures << ", layer 1: " << t->sourceAttacks << " attacks\n";
+    out << "Source: " << t->sourceStaff << ", " << t->sourceMeasures << ", layer 1: " << t->sourceAttacks
+        << " attacks\n";
     out << "Destination: " << t->destinationMeasures << (run.dryRun ? " (dry run: nothing is written)" : "") << "\n\n";
     size_t width = 5;
     for (const LayerOutcome& l : t->layers) width = std::max(width, l.staff.size());
@@ -98,8 +117,8 @@ void PrintJson(std::ostream& out, const RunSummary& run) {
         out << ",\n  \"transfer\": null\n}\n";
         return;
     }
-    out << ",\n  \"source\": {\"staff\": " << JsonString(t->sourceStaff) << ", \"measures\": " << JsonString(t->sourceMeasures)
-        << ", \"attacks\": " << t->sourceAttacks << "},\n";
+    out << ",\n  \"source\": {\"staff\": " << JsonString(t->sourceStaff)
+        << ", \"measures\": " << JsonString(t->sourceMeasures) << ", \"attacks\": " << t->sourceAttacks << "},\n";
     out << "  \"destinationMeasures\": " << JsonString(t->destinationMeasures) << ",\n  \"layers\": [";
     for (size_t i = 0; i < t->layers.size(); ++i) {
         const LayerOutcome& l = t->layers[i];

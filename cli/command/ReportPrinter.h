@@ -10,11 +10,11 @@
 namespace beatclone::cli {
 
 struct RunSummary {
-    const TransferReport* transfer = nullptr;  // null for a round trip
+    const TransferReport* transfer = nullptr; // null for a round trip
     std::string input;
-    std::string output;      // empty when nothing was written
+    std::string output; // empty when nothing was written
     bool dryRun = false;
-    bool showViews = false;  // the before/after lines under each layer (table only)
+    bool showViews = false; // the before/after lines under each layer (table only)
 };
 
 void PrintTable(std::ostream& out, const RunSummary& run);

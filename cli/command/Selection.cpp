@@ -41,7 +41,8 @@ std::vector<size_t> PartsNamed(const Score& score, const std::string& name) {
         if (score.parts[i].id == name) return {i};
     for (size_t i = 0; i < score.parts.size(); ++i) {
         const Part& p = score.parts[i];
-        if (SameName(p.id, name) || SameName(p.name, name) || (!p.abbreviation.empty() && SameName(p.abbreviation, name)))
+        if (SameName(p.id, name) || SameName(p.name, name) ||
+            (!p.abbreviation.empty() && SameName(p.abbreviation, name)))
             found.push_back(i);
     }
     return found;
@@ -73,12 +74,14 @@ void AddStaves(const Score& score, const std::string& item, const std::string& s
         std::string number = Trim(item.substr(slash + 1));
         if (std::optional<size_t> part = PartNamed(score, name, selection)) {
             int staffCount = score.parts[*part].staffCount;
-            bool digits = !number.empty() && number.size() < 4 &&
-                          std::all_of(number.begin(), number.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+            bool digits = !number.empty() && number.size() < 4 && std::all_of(number.begin(), number.end(), [](char c) {
+                return std::isdigit(static_cast<unsigned char>(c));
+            });
             int staff = digits ? std::stoi(number) : 0;
             if (staff < 1 || staff > staffCount)
                 Fail(selection, "part " + score.parts[*part].id + " has " + std::to_string(staffCount) +
-                                    (staffCount == 1 ? " staff" : " staves") + "; there is no staff \"" + number + "\"");
+                                    (staffCount == 1 ? " staff" : " staves") + "; there is no staff \"" + number +
+                                    "\"");
             add({*part, staff});
             return;
         }
@@ -107,14 +110,16 @@ void ParseRange(const Part& part, const std::string& range, const std::string& s
         if (!a) continue;
         std::optional<size_t> b = FindMeasure(part, last, *a);
         if (!b) {
-            if (FindMeasure(part, last, 0)) Fail(selection, "the range ends (measure " + last + ") before it starts (measure " + first + ")");
+            if (FindMeasure(part, last, 0))
+                Fail(selection, "the range ends (measure " + last + ") before it starts (measure " + first + ")");
             continue;
         }
         out.firstMeasure = *a;
         out.lastMeasure = *b;
         return;
     }
-    std::string known = part.measures.empty() ? "none" : part.measures.front().number + " to " + part.measures.back().number;
+    std::string known =
+        part.measures.empty() ? "none" : part.measures.front().number + " to " + part.measures.back().number;
     Fail(selection, (sawDash ? "no measure range \"" : "no measure \"") + range + "\" in part " + part.id +
                         " (its measures are numbered " + known + ")");
 }
@@ -146,7 +151,7 @@ std::string DescribeMeasures(const Score& score, const Selection& selection) {
     const std::string& first = part.measures[selection.firstMeasure].number;
     const std::string& last = part.measures[selection.lastMeasure].number;
     return first == last && selection.firstMeasure == selection.lastMeasure ? "measure " + first
-                                                                           : "measures " + first + "-" + last;
+                                                                            : "measures " + first + "-" + last;
 }
 
 } // namespace beatclone::cli

@@ -24,10 +24,10 @@ struct StaffRef {
 };
 
 struct Selection {
-    std::vector<StaffRef> staves;  // in the order named, without repeats
-    size_t firstMeasure = 0;       // measure indices from 0, inclusive
+    std::vector<StaffRef> staves; // in the order named, without repeats
+    size_t firstMeasure = 0;      // measure indices from 0, inclusive
     size_t lastMeasure = 0;
-    std::string text;              // as given
+    std::string text; // as given
 
     size_t MeasureCount() const { return lastMeasure - firstMeasure + 1; }
 };

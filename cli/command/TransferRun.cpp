@@ -65,7 +65,8 @@ bool Unchanged(const Cells& before, const simhost::Document& document, int16_t i
     for (size_t i = 0; i < before.size(); ++i) {
         const std::vector<EntryRecord>& a = before[i];
         const std::vector<EntryRecord>& b = document.Entries(instrument, HostMeasure(first + i), layer);
-        if (a.size() != b.size() || (!a.empty() && std::memcmp(a.data(), b.data(), a.size() * sizeof(EntryRecord)) != 0))
+        if (a.size() != b.size() ||
+            (!a.empty() && std::memcmp(a.data(), b.data(), a.size() * sizeof(EntryRecord)) != 0))
             return false;
     }
     return true;
@@ -88,11 +89,11 @@ void CheckLengthsFit(const Score& score, const Selection& source, const Selectio
             const Part& part = score.parts[ref.part];
             const Measure& to = part.measures[destination.firstMeasure + i];
             if (length > to.length)
-                throw CliError(ExitCode::BadSelection,
-                               "the rhythm of measure " + from.number + " of " + sourcePart.StaffLabel(sourceStaff) +
-                                   " lasts " + length.ToString() + " quarters, longer than measure " + to.number +
-                                   " of " + part.StaffLabel(ref.staff) + " (" + to.length.ToString() +
-                                   " quarters); it would not fit");
+                throw CliError(ExitCode::BadSelection, "the rhythm of measure " + from.number + " of " +
+                                                           sourcePart.StaffLabel(sourceStaff) + " lasts " +
+                                                           length.ToString() + " quarters, longer than measure " +
+                                                           to.number + " of " + part.StaffLabel(ref.staff) + " (" +
+                                                           to.length.ToString() + " quarters); it would not fit");
         }
     }
 }
@@ -133,8 +134,8 @@ struct Watched {
 };
 
 struct Watch {
-    std::vector<Watched> layers;      // parallel to TransferReport::layers
-    std::vector<StaffRef> receiving;  // the staves with a layer whose count matches the source's
+    std::vector<Watched> layers;     // parallel to TransferReport::layers
+    std::vector<StaffRef> receiving; // the staves with a layer whose count matches the source's
 };
 
 LayerOutcome OutcomeBefore(const HostedScore& hosted, const StaffRef& ref, int16_t layer, bool sameLength) {
@@ -147,8 +148,8 @@ LayerOutcome OutcomeBefore(const HostedScore& hosted, const StaffRef& ref, int16
     outcome.layer = layer + 1;
     if (static_cast<size_t>(layer) < voices.size()) outcome.voice = voices[static_cast<size_t>(layer)];
     if (sameLength)
-        outcome.attacks = CountAttacks(hosted.document, hosted.InstrumentOf(ref), layer, hosted.destination.firstMeasure,
-                                       hosted.destination.lastMeasure);
+        outcome.attacks = CountAttacks(hosted.document, hosted.InstrumentOf(ref), layer,
+                                       hosted.destination.firstMeasure, hosted.destination.lastMeasure);
     return outcome;
 }
 
@@ -167,9 +168,11 @@ Watch WatchDestination(const HostedScore& hosted, bool wantView, TransferReport&
                         !hosted.IsSource(ref, layer);
             if (static_cast<size_t>(layer) >= voices && outcome.attacks == 0) continue;
             if (wantView)
-                outcome.before = CompactLayer(hosted.document, instrument, layer, destination.firstMeasure, destination.lastMeasure);
+                outcome.before =
+                    CompactLayer(hosted.document, instrument, layer, destination.firstMeasure, destination.lastMeasure);
             watch.layers.push_back(
-                {ref, layer, Snapshot(hosted.document, instrument, layer, destination.firstMeasure, destination.lastMeasure)});
+                {ref, layer,
+                 Snapshot(hosted.document, instrument, layer, destination.firstMeasure, destination.lastMeasure)});
             report.layers.push_back(std::move(outcome));
         }
         if (receives) watch.receiving.push_back(ref);
@@ -234,7 +237,8 @@ std::vector<RebuiltLayer> JudgeLayers(const HostedScore& hosted, const Watch& wa
                                   destination.lastMeasure);
         outcome.result = ResultOf(changed, hosted.IsSource(w.ref, w.layer), outcome.attacks, report.sourceAttacks);
         if (wantView)
-            outcome.after = CompactLayer(hosted.document, instrument, w.layer, destination.firstMeasure, destination.lastMeasure);
+            outcome.after =
+                CompactLayer(hosted.document, instrument, w.layer, destination.firstMeasure, destination.lastMeasure);
         if (changed) {
             rebuilt.push_back({hosted.SlotOf(w.ref), w.layer, destination.firstMeasure, destination.lastMeasure});
             rebuiltOutcome.push_back(i);
@@ -247,19 +251,25 @@ std::vector<RebuiltLayer> JudgeLayers(const HostedScore& hosted, const Watch& wa
 
 std::string ResultText(const LayerOutcome& outcome, int sourceAttacks) {
     switch (outcome.result) {
-    case LayerResult::Rebuilt: return "rebuilt";
-    case LayerResult::SameAsSource: return "left alone: it is the source";
-    case LayerResult::CountDiffers:
-        return "left alone: " + std::to_string(outcome.attacks) + " attacks, the source has " + std::to_string(sourceAttacks);
-    case LayerResult::NoAttacks: return "left alone: no notes";
-    case LayerResult::NotChanged: return "left alone by the module although the counts agree";
+        case LayerResult::Rebuilt:
+            return "rebuilt";
+        case LayerResult::SameAsSource:
+            return "left alone: it is the source";
+        case LayerResult::CountDiffers:
+            return "left alone: " + std::to_string(outcome.attacks) + " attacks, the source has " +
+                   std::to_string(sourceAttacks);
+        case LayerResult::NoAttacks:
+            return "left alone: no notes";
+        case LayerResult::NotChanged:
+            return "left alone by the module although the counts agree";
     }
     return "";
 }
 
 TransferReport RunTransfer(MusicXmlScore& xml, const TransferRequest& request) {
     HostedScore hosted = LoadSelections(xml, request);
-    PluginModule& module = PluginModule::Load(request.modulePath.empty() ? PluginModule::DefaultPath() : request.modulePath);
+    PluginModule& module =
+        PluginModule::Load(request.modulePath.empty() ? PluginModule::DefaultPath() : request.modulePath);
 
     TransferReport report;
     const StaffRef& sourceRef = hosted.source.staves.front();

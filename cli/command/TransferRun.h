@@ -13,40 +13,40 @@
 namespace beatclone::cli {
 
 struct TransferRequest {
-    std::string source;      // selection texts, see Selection.h
+    std::string source; // selection texts, see Selection.h
     std::string destination;
-    std::string modulePath;  // empty: PluginModule::DefaultPath()
-    bool wantView = false;   // fill in the before/after views
+    std::string modulePath; // empty: PluginModule::DefaultPath()
+    bool wantView = false;  // fill in the before/after views
 };
 
 enum class LayerResult {
     Rebuilt,
-    SameAsSource,    // the source layer itself: never rebuilt from itself
-    CountDiffers,    // its attack count is not the source's
-    NoAttacks,       // nothing to carry pitches from
-    NotChanged,      // counts agreed, yet the module left it as it was
+    SameAsSource, // the source layer itself: never rebuilt from itself
+    CountDiffers, // its attack count is not the source's
+    NoAttacks,    // nothing to carry pitches from
+    NotChanged,   // counts agreed, yet the module left it as it was
 };
 
 struct LayerOutcome {
-    std::string staff;       // "Trombone", "Piano/2"
+    std::string staff; // "Trombone", "Piano/2"
     std::string partId;
     int staffNumber = 1;
-    int layer = 1;           // as the user counts: 1..4
-    std::string voice;       // the MusicXML voice it holds
+    int layer = 1;     // as the user counts: 1..4
+    std::string voice; // the MusicXML voice it holds
     int attacks = 0;
     LayerResult result = LayerResult::NoAttacks;
     std::map<std::string, int> dropped;
-    std::string before;      // compact views, when asked for
+    std::string before; // compact views, when asked for
     std::string after;
 };
 
 struct TransferReport {
     std::string sourceStaff;
-    std::string sourceMeasures;       // "measures 1-4"
+    std::string sourceMeasures; // "measures 1-4"
     std::string destinationMeasures;
     int sourceAttacks = 0;
     std::vector<LayerOutcome> layers;
-    std::vector<std::string> warnings;  // misuse of the host the module was caught at
+    std::vector<std::string> warnings; // misuse of the host the module was caught at
 };
 
 // Runs the transfer on `score` (an outline is enough: the measures involved are read in detail

@@ -64,7 +64,8 @@ std::vector<ArticulationMark> ArticulationsOf(const simhost::Document& document,
         simhost::ArticulationRecord record;
         std::memcpy(&record, it->second.data(), sizeof record);
         ArticulationMark mark{ArticulationKindOfHostId(record.articulationId), record.placement};
-        if (mark.kind != ArticulationKind::None && std::find(marks.begin(), marks.end(), mark) == marks.end()) marks.push_back(mark);
+        if (mark.kind != ArticulationKind::None && std::find(marks.begin(), marks.end(), mark) == marks.end())
+            marks.push_back(mark);
     }
     return marks;
 }

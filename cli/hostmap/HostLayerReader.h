@@ -10,8 +10,7 @@
 
 namespace beatclone::cli {
 
-std::vector<Event> ReadHostLayer(const simhost::Document& document, int16_t instrument, int16_t measure,
-                                 int16_t layer);
+std::vector<Event> ReadHostLayer(const simhost::Document& document, int16_t instrument, int16_t measure, int16_t layer);
 
 // Sounding length of a notated value under a time-modification, in quarter notes.
 Rational SoundingLength(uint32_t notated, int tmActual, int tmNormal);

@@ -13,14 +13,14 @@
 namespace beatclone::cli {
 
 struct HostStaff {
-    size_t part = 0;      // index into Score::parts
-    int staff = 1;        // 1-based within the part
+    size_t part = 0; // index into Score::parts
+    int staff = 1;   // 1-based within the part
     int16_t slot = 0;
     int16_t instrument = 0;
 };
 
 struct HostMapping {
-    std::vector<HostStaff> staves;  // in slot order
+    std::vector<HostStaff> staves; // in slot order
 
     const HostStaff* Find(size_t part, int staff) const;
     const HostStaff* FindSlot(int16_t slot) const;

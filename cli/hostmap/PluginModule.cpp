@@ -26,7 +26,8 @@ template <PluginExport e>
 PluginExportFn<e> Export(void* handle, const std::string& path) {
     const char* name = PluginExportName(e);
     void* symbol = ::dlsym(handle, name);
-    if (symbol == nullptr) throw CliError(ExitCode::ModuleFailed, path + ": not the beatclone module (no " + name + ")");
+    if (symbol == nullptr)
+        throw CliError(ExitCode::ModuleFailed, path + ": not the beatclone module (no " + name + ")");
     PluginExportFn<e> fn;
     std::memcpy(&fn, &symbol, sizeof fn);
     return fn;
@@ -48,7 +49,8 @@ PluginModule& PluginModule::Load(const std::string& path) {
 
 std::string PluginModule::DefaultPath() {
     std::filesystem::path dir = ExecutableDir();
-    for (const std::filesystem::path& candidate : {dir / "beatclone.so", dir / ".." / "lib" / "beatclone" / "beatclone.so"}) {
+    for (const std::filesystem::path& candidate :
+         {dir / "beatclone.so", dir / ".." / "lib" / "beatclone" / "beatclone.so"}) {
         std::error_code error;
         if (!dir.empty() && std::filesystem::is_regular_file(candidate, error)) return candidate.string();
     }

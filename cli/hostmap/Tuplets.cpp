@@ -7,7 +7,7 @@ namespace beatclone::cli {
 namespace {
 
 struct OpenTuplet {
-    int number = 0;          // the <tuplet> number; 0 for an inferred tuplet
+    int number = 0; // the <tuplet> number; 0 for an inferred tuplet
     bool ratioKnown = false;
     int actual = 1;
     int normal = 1;
@@ -15,8 +15,8 @@ struct OpenTuplet {
     bool bracket = true;
     size_t first = 0;
     size_t last = 0;
-    Rational contribution;   // notated EDUs so far, inner tuplets' notes scaled by them
-    Rational target;         // an inferred tuplet closes when its contribution reaches this
+    Rational contribution; // notated EDUs so far, inner tuplets' notes scaled by them
+    Rational target;       // an inferred tuplet closes when its contribution reaches this
     Rational Ratio() const { return Rational(actual, normal); }
 };
 
@@ -62,7 +62,8 @@ private:
         std::vector<TupletMark> starts;
         for (const TupletMark& m : e.tupletMarks)
             if (m.start) starts.push_back(m);
-        std::sort(starts.begin(), starts.end(), [](const TupletMark& a, const TupletMark& b) { return a.number < b.number; });
+        std::sort(starts.begin(), starts.end(),
+                  [](const TupletMark& a, const TupletMark& b) { return a.number < b.number; });
         for (const TupletMark& m : starts) {
             // A start for a number still open restarts it.
             for (size_t d = 0; d < open_.size(); ++d)
@@ -92,11 +93,11 @@ private:
         auto innermost = std::find_if(open_.rbegin(), open_.rend(), [](const OpenTuplet& t) { return !t.ratioKnown; });
         if (innermost == open_.rend()) return;
         for (OpenTuplet& t : open_)
-            if (!t.ratioKnown && &t != &*innermost) t.ratioKnown = true;  // outer unknowns count as 1:1
+            if (!t.ratioKnown && &t != &*innermost) t.ratioKnown = true; // outer unknowns count as 1:1
         Rational residual = wanted / KnownProduct();
         innermost->ratioKnown = true;
         if (open_.size() == 1 && residual == wanted) {
-            innermost->actual = e.tmActual;  // keeps 6:4 as written
+            innermost->actual = e.tmActual; // keeps 6:4 as written
             innermost->normal = e.tmNormal;
         } else {
             innermost->actual = Clamp16(residual.Num());
@@ -283,6 +284,8 @@ private:
 
 std::vector<PlannedTuplet> PlanTuplets(const std::vector<Event>& events) { return Planner(events).Plan(); }
 
-void LayOutTuplets(std::vector<Event>& events, const std::vector<EntryTuplets>& tuplets) { Layout(events).Run(tuplets); }
+void LayOutTuplets(std::vector<Event>& events, const std::vector<EntryTuplets>& tuplets) {
+    Layout(events).Run(tuplets);
+}
 
 } // namespace beatclone::cli

@@ -14,7 +14,7 @@ namespace beatclone::cli {
 // One tuplet to store: its definition, on the entry at `first`.
 struct PlannedTuplet {
     size_t first = 0;
-    size_t depth = 0;  // 0 = outermost; definitions on one entry are stored outermost first
+    size_t depth = 0; // 0 = outermost; definitions on one entry are stored outermost first
     simhost::TupletDefinition definition{};
 };
 

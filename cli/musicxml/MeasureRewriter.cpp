@@ -17,9 +17,9 @@ constexpr int64_t kMaxDivisions = 1'000'000'000;
 struct Kept {
     pugi::xml_node node;
     Rational target;
-    Rational advance;          // how far the element moves the cursor on
-    bool placed = true;        // false for a chord note that follows its chord's first note
-    bool dropChordMark = false;  // a chord note whose chord's first note is removed
+    Rational advance;           // how far the element moves the cursor on
+    bool placed = true;         // false for a chord note that follows its chord's first note
+    bool dropChordMark = false; // a chord note whose chord's first note is removed
     bool setsDivisions = false;
     Rational divisionsAfter;
 };
@@ -76,7 +76,11 @@ class Layout {
 public:
     Layout(const Measure& measure, pugi::xml_node measureNode, const std::vector<Kept>& kept, size_t blockAt,
            const std::vector<RebuiltVoice>& voices, int staffCountOfPart)
-        : measure_(measure), measureNode_(measureNode), kept_(kept), blockAt_(blockAt), voices_(voices),
+        : measure_(measure),
+          measureNode_(measureNode),
+          kept_(kept),
+          blockAt_(blockAt),
+          voices_(voices),
           multiStaff_(staffCountOfPart > 1) {}
 
     // The least factor that makes every written duration whole.
@@ -181,7 +185,7 @@ SortedElements SortElements(const Part& part, const Measure& measure, pugi::xml_
                             const std::vector<RebuiltVoice>& voices, RewriteResult& result) {
     SortedElements sorted;
     MeasureWalker walker(measureNode, measure.divisionsAtStart, "part " + part.id + ", measure " + measure.number);
-    bool chordLeaderKept = true;  // whether the current chord has a note placed in time
+    bool chordLeaderKept = true; // whether the current chord has a note placed in time
     WalkStep step;
     while (walker.Next(step)) {
         if (step.type == StepType::Backup || step.type == StepType::Forward) {
@@ -267,7 +271,8 @@ void EnsureDivisionsAtStart(pugi::xml_node measure, Rational divisions) {
         d.text().set(DecimalText(divisions).c_str());
         return;
     }
-    pugi::xml_node attributes = first ? measure.insert_child_before("attributes", first) : measure.append_child("attributes");
+    pugi::xml_node attributes =
+        first ? measure.insert_child_before("attributes", first) : measure.append_child("attributes");
     attributes.append_child("divisions").text().set(DecimalText(divisions).c_str());
 }
 

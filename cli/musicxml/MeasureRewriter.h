@@ -18,7 +18,7 @@ namespace beatclone::cli {
 struct RebuiltVoice {
     int staff = 1;
     std::string voice;
-    std::vector<Event> events;  // timed from the start of the measure, as ReadHostLayer gives them
+    std::vector<Event> events; // timed from the start of the measure, as ReadHostLayer gives them
 };
 
 struct RewriteResult {

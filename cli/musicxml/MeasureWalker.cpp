@@ -5,7 +5,6 @@
 
 #include <utility>
 
-
 namespace beatclone::cli {
 namespace {
 
@@ -19,8 +18,8 @@ constexpr int64_t kMaxDivisions = 1'000'000'000;
 MeasureWalker::MeasureWalker(pugi::xml_node measure, Rational divisionsAtStart, std::string where, bool timed)
     : next_(measure.first_child()), divisions_(divisionsAtStart), where_(std::move(where)), timed_(timed) {}
 
-MeasureWalker::MeasureWalker(pugi::xml_node measure, Rational divisionsAtStart,
-                             std::function<std::string()> makeWhere, bool timed)
+MeasureWalker::MeasureWalker(pugi::xml_node measure, Rational divisionsAtStart, std::function<std::string()> makeWhere,
+                             bool timed)
     : next_(measure.first_child()), divisions_(divisionsAtStart), makeWhere_(std::move(makeWhere)), timed_(timed) {}
 
 const std::string& MeasureWalker::Where() const {
@@ -74,42 +73,49 @@ void ScanNote(pugi::xml_node note, NoteFields& f) {
     for (pugi::xml_node c = note.first_child(); c; c = c.next_sibling()) {
         const char* name = c.name();
         switch (name[0]) {
-        case 'c':
-            if (NameIs(name, "chord")) f.chord = c;
-            else if (NameIs(name, "cue")) f.cue = c;
-            break;
-        case 'd':
-            if (NameIs(name, "duration")) f.duration = c;
-            else if (NameIs(name, "dot")) ++f.dots;
-            break;
-        case 'g':
-            if (NameIs(name, "grace")) f.grace = c;
-            break;
-        case 'n':
-            if (NameIs(name, "notations")) f.notations = true;
-            break;
-        case 'p':
-            if (NameIs(name, "pitch")) f.pitch = c;
-            break;
-        case 'r':
-            if (NameIs(name, "rest")) f.rest = c;
-            break;
-        case 's':
-            if (NameIs(name, "staff")) f.staff = c;
-            break;
-        case 't':
-            if (NameIs(name, "type")) f.type = c;
-            else if (NameIs(name, "tie")) f.ties = true;
-            else if (NameIs(name, "time-modification")) f.timeModification = c;
-            break;
-        case 'u':
-            if (NameIs(name, "unpitched")) f.unpitched = c;
-            break;
-        case 'v':
-            if (NameIs(name, "voice")) f.voice = c;
-            break;
-        default:
-            break;
+            case 'c':
+                if (NameIs(name, "chord"))
+                    f.chord = c;
+                else if (NameIs(name, "cue"))
+                    f.cue = c;
+                break;
+            case 'd':
+                if (NameIs(name, "duration"))
+                    f.duration = c;
+                else if (NameIs(name, "dot"))
+                    ++f.dots;
+                break;
+            case 'g':
+                if (NameIs(name, "grace")) f.grace = c;
+                break;
+            case 'n':
+                if (NameIs(name, "notations")) f.notations = true;
+                break;
+            case 'p':
+                if (NameIs(name, "pitch")) f.pitch = c;
+                break;
+            case 'r':
+                if (NameIs(name, "rest")) f.rest = c;
+                break;
+            case 's':
+                if (NameIs(name, "staff")) f.staff = c;
+                break;
+            case 't':
+                if (NameIs(name, "type"))
+                    f.type = c;
+                else if (NameIs(name, "tie"))
+                    f.ties = true;
+                else if (NameIs(name, "time-modification"))
+                    f.timeModification = c;
+                break;
+            case 'u':
+                if (NameIs(name, "unpitched")) f.unpitched = c;
+                break;
+            case 'v':
+                if (NameIs(name, "voice")) f.voice = c;
+                break;
+            default:
+                break;
         }
     }
 }
@@ -189,10 +195,14 @@ bool MeasureWalker::Next(WalkStep& step) {
 
     Reset(step, node);
     const char* name = node.name();
-    if (NameIs(name, "note")) StepNote(step);
-    else if (NameIs(name, "backup")) StepBackup(step);
-    else if (NameIs(name, "forward")) StepForward(step);
-    else StepOther(step);
+    if (NameIs(name, "note"))
+        StepNote(step);
+    else if (NameIs(name, "backup"))
+        StepBackup(step);
+    else if (NameIs(name, "forward"))
+        StepForward(step);
+    else
+        StepOther(step);
     if (cursor_ > furthest_) furthest_ = cursor_;
     return true;
 }

@@ -19,22 +19,22 @@ enum class StepType { Note, Backup, Forward, Other };
 struct NoteFields {
     pugi::xml_node grace, chord, cue, rest, pitch, unpitched, duration, voice, staff, type, timeModification;
     int dots = 0;
-    bool ties = false;       // has <tie> elements
-    bool notations = false;  // has <notations> elements
+    bool ties = false;      // has <tie> elements
+    bool notations = false; // has <notations> elements
 };
 
 // MeasureWalker::Reset resets every field here one by one: a new field needs resetting there too.
 struct WalkStep {
     pugi::xml_node node;
     StepType type = StepType::Other;
-    Rational cursorBefore;   // the cursor when the element is reached, in quarters
-    Rational start;          // a note: where it begins (a chord note: where its chord begins)
-    Rational duration;       // a note, backup or forward: its length in quarters (grace: 0)
+    Rational cursorBefore; // the cursor when the element is reached, in quarters
+    Rational start;        // a note: where it begins (a chord note: where its chord begins)
+    Rational duration;     // a note, backup or forward: its length in quarters (grace: 0)
     bool chord = false;
     bool grace = false;
     int staff = 1;
-    std::string voice;       // a note's <voice>, "1" when absent
-    NoteFields note;         // for a note
+    std::string voice; // a note's <voice>, "1" when absent
+    NoteFields note;   // for a note
 };
 
 class MeasureWalker {
@@ -77,7 +77,7 @@ private:
     std::string lastVoice_;
     int lastStaff_ = 1;
     mutable std::string where_;
-    mutable std::function<std::string()> makeWhere_;  // empty once where_ is made
+    mutable std::function<std::string()> makeWhere_; // empty once where_ is made
     bool timed_ = true;
 };
 

@@ -36,7 +36,8 @@ std::string ReadMember(zip_t* zip, zip_uint64_t index, const std::string& path) 
     std::string bytes(static_cast<size_t>(st.size), '\0');
     zip_int64_t got = bytes.empty() ? 0 : zip_fread(file, bytes.data(), st.size);
     zip_fclose(file);
-    if (got < 0 || static_cast<zip_uint64_t>(got) != st.size) Bad(path, std::string("member ") + st.name + " is damaged");
+    if (got < 0 || static_cast<zip_uint64_t>(got) != st.size)
+        Bad(path, std::string("member ") + st.name + " is damaged");
     return bytes;
 }
 

@@ -12,9 +12,9 @@ struct ArchiveMember {
 };
 
 struct MxlContents {
-    std::string rootPath;               // the score's path inside the archive
-    std::string rootBytes;              // the score itself
-    std::vector<ArchiveMember> others;  // everything else but the container and mimetype
+    std::string rootPath;              // the score's path inside the archive
+    std::string rootBytes;             // the score itself
+    std::vector<ArchiveMember> others; // everything else but the container and mimetype
 };
 
 // Throws CliError(BadInput) naming the problem when the archive cannot be read.

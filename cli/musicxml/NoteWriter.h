@@ -15,15 +15,15 @@ struct XmlInsertPoint {
     pugi::xml_node parent;
     pugi::xml_node before;
     pugi::xml_node Add(const char* name) const {
-        pugi::xml_node p = parent;  // node handles are values; a const one cannot be changed through
+        pugi::xml_node p = parent; // node handles are values; a const one cannot be changed through
         return before ? p.insert_child_before(name, before) : p.append_child(name);
     }
 };
 
 struct NotePlacement {
     std::string voice;
-    int staff = 0;          // 0: the part has one staff and no <staff> element is written
-    int64_t duration = 0;   // in the divisions in force
+    int staff = 0;        // 0: the part has one staff and no <staff> element is written
+    int64_t duration = 0; // in the divisions in force
 };
 
 // The <note> elements of one note, chord or rest (a gap is written with WriteMove).

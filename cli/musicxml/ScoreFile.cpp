@@ -68,7 +68,8 @@ std::string Where(const char* data, size_t size, ptrdiff_t offset) {
 std::string MakeTempBeside(const std::string& path, int& fd) {
     std::string tmpl = path + ".tmp-XXXXXX";
     fd = ::mkstemp(tmpl.data());
-    if (fd < 0) throw CliError(ExitCode::OutputFailed, path + ": cannot create a temporary file: " + std::strerror(errno));
+    if (fd < 0)
+        throw CliError(ExitCode::OutputFailed, path + ": cannot create a temporary file: " + std::strerror(errno));
     return tmpl;
 }
 
@@ -117,7 +118,8 @@ void LoadScoreFile(const std::string& path, ScoreFile& out) {
         out.format = ScoreFormat::Compressed;
         out.rootPath = contents.rootPath;
         out.otherMembers = std::move(contents.others);
-        ParseScoreText(path + " (" + contents.rootPath + ")", contents.rootBytes.data(), contents.rootBytes.size(), out);
+        ParseScoreText(path + " (" + contents.rootPath + ")", contents.rootBytes.data(), contents.rootBytes.size(),
+                       out);
         return;
     }
     out.format = ScoreFormat::Uncompressed;
@@ -127,8 +129,9 @@ void LoadScoreFile(const std::string& path, ScoreFile& out) {
         throw CliError(ExitCode::BadInput, path + ": cannot read");
     if (!result) {
         std::string text = ReadWholeFile(path, kMaxFileBytes);
-        throw CliError(ExitCode::BadInput, path + ": malformed XML at " + Where(text.data(), text.size(), result.offset) +
-                                               ": " + result.description());
+        throw CliError(ExitCode::BadInput, path + ": malformed XML at " +
+                                               Where(text.data(), text.size(), result.offset) + ": " +
+                                               result.description());
     }
 }
 

@@ -24,8 +24,8 @@ struct ScoreFile {
 };
 
 // The parse and save options: everything in the file is kept.
-inline constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype |
-                                          pugi::parse_comments | pugi::parse_pi;
+inline constexpr unsigned kParseOptions =
+    pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype | pugi::parse_comments | pugi::parse_pi;
 
 // The format an output path asks for by its extension, else `fallback`.
 ScoreFormat FormatForPath(const std::string& path, ScoreFormat fallback);

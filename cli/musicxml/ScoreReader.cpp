@@ -50,9 +50,11 @@ PitchValue ReadPitch(const NoteFields& note, const MeasureWalker& where) {
         }
     }
     int step = StepIndex(TrimmedText(p.child(stepName)));
-    if (step < 0) Fail(where, "bad <" + std::string(stepName) + "> \"" + std::string(TrimmedText(p.child(stepName))) + "\"");
+    if (step < 0)
+        Fail(where, "bad <" + std::string(stepName) + "> \"" + std::string(TrimmedText(p.child(stepName))) + "\"");
     std::optional<int64_t> octave = ParseInteger(TrimmedText(p.child(octaveName)), 0, 9);
-    if (!octave) Fail(where, "bad <" + std::string(octaveName) + "> \"" + std::string(TrimmedText(p.child(octaveName))) + "\"");
+    if (!octave)
+        Fail(where, "bad <" + std::string(octaveName) + "> \"" + std::string(TrimmedText(p.child(octaveName))) + "\"");
     pitch.step = static_cast<uint8_t>(step);
     pitch.octave = static_cast<int8_t>(*octave);
     if (pugi::xml_node alter = p.child("alter")) {
@@ -112,8 +114,10 @@ void ReadNotations(pugi::xml_node note, Event& event, const MeasureWalker& where
                 mark.start = type == "start";
                 mark.number = child.attribute("number").as_int(1);
                 if (mark.number < 1 || mark.number > kMaxTupletNumber) Fail(where, "bad tuplet number");
-                std::optional<int64_t> actual = ParseInteger(TrimmedText(child.child("tuplet-actual").child("tuplet-number")), 1, 1000);
-                std::optional<int64_t> normal = ParseInteger(TrimmedText(child.child("tuplet-normal").child("tuplet-number")), 1, 1000);
+                std::optional<int64_t> actual =
+                    ParseInteger(TrimmedText(child.child("tuplet-actual").child("tuplet-number")), 1, 1000);
+                std::optional<int64_t> normal =
+                    ParseInteger(TrimmedText(child.child("tuplet-normal").child("tuplet-number")), 1, 1000);
                 if (actual && normal) {
                     mark.actual = static_cast<int>(*actual);
                     mark.normal = static_cast<int>(*normal);
@@ -179,7 +183,8 @@ public:
             measure.number = m.attribute("number").as_string();
             measure.divisionsAtStart = divisions;
             {
-                MeasureWalker walker(m, divisions, [this, &measure] { return Where(measure); }, false);
+                MeasureWalker walker(
+                    m, divisions, [this, &measure] { return Where(measure); }, false);
                 WalkStep step;
                 while (walker.Next(step)) {
                     NoteStaves(step, walker);
@@ -201,7 +206,7 @@ public:
         if (measure.detailed) return;
         MeasureWalker walker(measureNode, measure.divisionsAtStart, [this, &measure] { return Where(measure); });
         WalkStep step;
-        std::vector<VoiceSlot> chord;  // the events the current chord has made, one per staff
+        std::vector<VoiceSlot> chord; // the events the current chord has made, one per staff
         while (walker.Next(step)) {
             if (step.type == StepType::Forward || step.type == StepType::Note) {
                 Rational& reach = measure.voiceReach[{step.staff, step.voice}];
@@ -254,7 +259,7 @@ private:
         const NoteFields& fields = step.note;
         bool rest = static_cast<bool>(fields.rest);
         if (step.chord && !chord.empty()) {
-            if (rest) return;  // a rest inside a chord adds nothing
+            if (rest) return; // a rest inside a chord adds nothing
             for (const VoiceSlot& slot : chord) {
                 VoiceMeasure& vm = measure.voices[slot.voice];
                 if (vm.staff != step.staff || vm.voice != step.voice) continue;

@@ -13,10 +13,20 @@ struct NoteType {
 
 // Longest first, so that the first match is the plainest notation.
 constexpr std::array<NoteType, 14> kTypes = {{
-    {"maxima", "8w", 32768}, {"long", "4w", 16384}, {"breve", "2w", 8192}, {"whole", "w", 4096},
-    {"half", "h", 2048},     {"quarter", "q", 1024}, {"eighth", "e", 512}, {"16th", "s", 256},
-    {"32nd", "t", 128},      {"64th", "x", 64},      {"128th", "128", 32}, {"256th", "256", 16},
-    {"512th", "512", 8},     {"1024th", "1024", 4},
+    {"maxima", "8w", 32768},
+    {"long", "4w", 16384},
+    {"breve", "2w", 8192},
+    {"whole", "w", 4096},
+    {"half", "h", 2048},
+    {"quarter", "q", 1024},
+    {"eighth", "e", 512},
+    {"16th", "s", 256},
+    {"32nd", "t", 128},
+    {"64th", "x", 64},
+    {"128th", "128", 32},
+    {"256th", "256", 16},
+    {"512th", "512", 8},
+    {"1024th", "1024", 4},
 }};
 
 constexpr int kMaxDots = 4;

@@ -19,10 +19,10 @@ inline constexpr size_t kMaxNotesPerChord = 12;
 inline constexpr size_t kMaxVoicesPerStaff = 4;
 
 struct PitchValue {
-    uint8_t step = 0;    // 0..6 for C D E F G A B
-    int8_t alter = 0;    // semitones
-    int8_t octave = 4;   // 4 holds middle C
-    bool unpitched = false;  // a percussion note: step and octave give its place on the staff
+    uint8_t step = 0;       // 0..6 for C D E F G A B
+    int8_t alter = 0;       // semitones
+    int8_t octave = 4;      // 4 holds middle C
+    bool unpitched = false; // a percussion note: step and octave give its place on the staff
     bool operator==(const PitchValue&) const = default;
 };
 
@@ -36,9 +36,9 @@ struct NoteHead {
 struct TupletMark {
     bool start = true;
     int number = 1;
-    int actual = 0;      // from <tuplet-actual>, 0 when not stated
-    int normal = 0;      // from <tuplet-normal>
-    int showNumber = 1;  // 0 none, 1 actual, 2 both
+    int actual = 0;     // from <tuplet-actual>, 0 when not stated
+    int normal = 0;     // from <tuplet-normal>
+    int showNumber = 1; // 0 none, 1 actual, 2 both
     bool bracket = true;
 };
 
@@ -49,25 +49,25 @@ struct ArticulationMark {
 };
 
 enum class EventKind : uint8_t {
-    Note,  // a note or a chord
+    Note, // a note or a chord
     Rest,
-    Gap,   // time a voice skips (a <forward>): an invisible rest
+    Gap, // time a voice skips (a <forward>): an invisible rest
 };
 
 // One entry of one voice: a note, chord, rest or gap.
 struct Event {
     EventKind kind = EventKind::Note;
-    Rational onset;      // quarter notes from the start of the measure
-    Rational duration;   // sounding length in quarter notes; 0 for a grace note
-    uint32_t notated = 0;  // notated value in EDUs (quarter = 1024), dots included, before tuplets
+    Rational onset;       // quarter notes from the start of the measure
+    Rational duration;    // sounding length in quarter notes; 0 for a grace note
+    uint32_t notated = 0; // notated value in EDUs (quarter = 1024), dots included, before tuplets
     bool grace = false;
     bool graceSlash = false;
     bool cue = false;
     bool measureRest = false;
-    int tmActual = 1;    // <time-modification>: tmActual notes in the time of tmNormal
+    int tmActual = 1; // <time-modification>: tmActual notes in the time of tmNormal
     int tmNormal = 1;
     std::vector<TupletMark> tupletMarks;
-    std::vector<NoteHead> notes;  // a rest or gap has none
+    std::vector<NoteHead> notes; // a rest or gap has none
     std::vector<ArticulationMark> articulations;
 
     Rational End() const { return onset + duration; }
@@ -75,16 +75,16 @@ struct Event {
 
 // The events of one voice on one staff in one measure, in time order.
 struct VoiceMeasure {
-    int staff = 1;          // 1-based within the part
-    std::string voice;      // the <voice> text
+    int staff = 1;     // 1-based within the part
+    std::string voice; // the <voice> text
     std::vector<Event> events;
 };
 
 struct Measure {
-    bool detailed = false;    // whether the events below (and length, voiceReach) were read
-    std::string number;       // as printed ("0" for a pickup)
-    Rational length;          // how far the furthest voice or <forward> reaches, in quarters
-    Rational divisionsAtStart;  // divisions per quarter in force when the measure begins
+    bool detailed = false;     // whether the events below (and length, voiceReach) were read
+    std::string number;        // as printed ("0" for a pickup)
+    Rational length;           // how far the furthest voice or <forward> reaches, in quarters
+    Rational divisionsAtStart; // divisions per quarter in force when the measure begins
     Rational divisionsAtEnd;
     std::vector<VoiceMeasure> voices;
     // How far each voice (staff, voice) gets, its <forward>s included.
@@ -115,7 +115,7 @@ struct Part {
 };
 
 struct Score {
-    std::string path;   // where it was read from, for messages
+    std::string path; // where it was read from, for messages
     std::vector<Part> parts;
 
     size_t MeasureCount() const { return parts.empty() ? 0 : parts.front().measures.size(); }

@@ -38,7 +38,8 @@ private:
         if (!Eat('"')) return false;
         while (at_ < s_.size() && s_[at_] != '"') {
             if (static_cast<unsigned char>(s_[at_]) < 0x20) return false;
-            if (s_[at_] == '\\' && (++at_ >= s_.size() || std::string_view("\"\\/bfnrtu").find(s_[at_]) == std::string_view::npos))
+            if (s_[at_] == '\\' &&
+                (++at_ >= s_.size() || std::string_view("\"\\/bfnrtu").find(s_[at_]) == std::string_view::npos))
                 return false;
             ++at_;
         }
@@ -63,7 +64,8 @@ private:
         for (const char* word : {"true", "false", "null"})
             if (s_.compare(at_, std::strlen(word), word) == 0) return (at_ += std::strlen(word), true);
         size_t start = at_;
-        while (at_ < s_.size() && (std::isdigit(static_cast<unsigned char>(s_[at_])) || std::strchr("+-.eE", s_[at_]))) ++at_;
+        while (at_ < s_.size() && (std::isdigit(static_cast<unsigned char>(s_[at_])) || std::strchr("+-.eE", s_[at_])))
+            ++at_;
         return at_ > start;
     }
 
@@ -105,7 +107,8 @@ TEST_F(CommandLine, UnreadableFilesAreRefusedWithTheirReason) {
     ExpectFailure({Input("<score-partwise><part-list>"), "-o", Out()}, 3, "malformed XML at line 1");
     ExpectFailure({Input("<html><body/></html>"), "-o", Out()}, 3, "not a MusicXML score (the root element is <html>)");
     ExpectFailure({Input("<score-timewise><part-list/></score-timewise>"), "-o", Out()}, 3, "timewise");
-    ExpectFailure({Input("PK\x03\x04 not really a zip", "bad.mxl"), "-o", Out()}, 3, "not a readable compressed MusicXML file");
+    ExpectFailure({Input("PK\x03\x04 not really a zip", "bad.mxl"), "-o", Out()}, 3,
+                  "not a readable compressed MusicXML file");
 }
 
 TEST_F(CommandLine, CompressedScoresNeedTheirContainer) {
@@ -126,12 +129,14 @@ TEST_F(CommandLine, ScoresTheHostCannotHoldAreRefused) {
     ExpectFailure({Input(ScoreXml({crowded})), "-o", Out()}, 3, "uses 5 voices (1, 2, 3, 4, 5)");
     // Measures a transfer reaches must fit the host's records; others are carried as they are.
     std::vector<std::string> transfer{"--source", "Flute:1", "--to", "Flute:1", "-o", Out()};
-    std::vector<std::string> args{Input(ScoreXml({OneVoicePart("P1", "Flute", {"C5+D5+E5+F5+G5+A5+B5+C6+D6+E6+F6+G6+A6:w"})}))};
+    std::vector<std::string> args{
+        Input(ScoreXml({OneVoicePart("P1", "Flute", {"C5+D5+E5+F5+G5+A5+B5+C6+D6+E6+F6+G6+A6:w"})}))};
     args.insert(args.end(), transfer.begin(), transfer.end());
     ExpectFailure(args, 3, "more than 12 notes");
     std::string overlapping = ScoreXml({OneVoicePart("P1", "Flute", {"C5:h D5:h"})});
-    overlapping.replace(overlapping.find("<note>"), 0, "<note><pitch><step>C</step><octave>4</octave></pitch>"
-                                                      "<duration>12</duration><voice>1</voice></note><backup><duration>6</duration></backup>");
+    overlapping.replace(overlapping.find("<note>"), 0,
+                        "<note><pitch><step>C</step><octave>4</octave></pitch>"
+                        "<duration>12</duration><voice>1</voice></note><backup><duration>6</duration></backup>");
     args = {Input(overlapping)};
     args.insert(args.end(), transfer.begin(), transfer.end());
     ExpectFailure(args, 3, "overlaps itself");
@@ -201,17 +206,21 @@ TEST_F(CommandLine, ReportsForScriptsAndPeople) {
     r = RunTool(json);
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.front(), '{');
-    EXPECT_NE(r.out.find("\"staff\": \"Trumpet 2\", \"part\": \"P2\", \"staffNumber\": 1, \"layer\": 1, \"voice\": \"1\", "
-                         "\"attacks\": 3, \"sourceAttacks\": 3, \"result\": \"rebuilt\""),
-              std::string::npos) << r.out;
+    EXPECT_NE(
+        r.out.find("\"staff\": \"Trumpet 2\", \"part\": \"P2\", \"staffNumber\": 1, \"layer\": 1, \"voice\": \"1\", "
+                   "\"attacks\": 3, \"sourceAttacks\": 3, \"result\": \"rebuilt\""),
+        std::string::npos)
+        << r.out;
 
     r = RunTool(transfer);
-    EXPECT_NE(r.out.find("Trombone   1      1      4        left alone: 4 attacks, the source has 3"), std::string::npos)
+    EXPECT_NE(r.out.find("Trombone   1      1      4        left alone: 4 attacks, the source has 3"),
+              std::string::npos)
         << r.out;
 
     r = RunTool({"--help"});
     EXPECT_EQ(r.exitCode, 0);
-    for (const char* needed : {"--source", "--to", "--dry-run", "--json", "--quiet", "EXAMPLES", "Piano/2", "EXIT CODES", "8 out of memory"})
+    for (const char* needed :
+         {"--source", "--to", "--dry-run", "--json", "--quiet", "EXAMPLES", "Piano/2", "EXIT CODES", "8 out of memory"})
         EXPECT_NE(r.out.find(needed), std::string::npos) << needed;
 }
 
@@ -228,7 +237,9 @@ TEST_F(CommandLine, DemoShowsTheExampleBeforeAndAfterAndWritesIt) {
     RunResult r = RunTool({"demo", "-o", Out()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("before: E4q F4q G4q A4q"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("after:  E4q{>} F4q G4e A4e G4q~ | G4q 3:2[F4e E4e D4e] E4h | rq F4q{.} G4h | E4h C4h"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("after:  E4q{>} F4q G4e A4e G4q~ | G4q 3:2[F4e E4e D4e] E4h | rq F4q{.} G4h | E4h C4h"),
+              std::string::npos)
+        << r.out;
     EXPECT_EQ(SchemaProblems(Out()), "");
 }
 

@@ -42,8 +42,7 @@ TEST_P(CorpusRoundTrip, EveryVoiceRewrittenFromTheHostKeepsTheMusicAndValidates)
     HostMapping mapping = LoadIntoHost(score, document);
     std::vector<RebuiltLayer> layers;
     for (const HostStaff& staff : mapping.staves)
-        for (int16_t layer = 0; layer < 4; ++layer)
-            layers.push_back({staff.slot, layer, 0, score.MeasureCount() - 1});
+        for (int16_t layer = 0; layer < 4; ++layer) layers.push_back({staff.slot, layer, 0, score.MeasureCount() - 1});
     WriteRebuiltLayers(xml, mapping, document, layers);
 
     ScratchDir dir;
@@ -55,8 +54,8 @@ TEST_P(CorpusRoundTrip, EveryVoiceRewrittenFromTheHostKeepsTheMusicAndValidates)
     for (const Part& part : written->score.parts)
         for (const Measure& m : part.measures)
             for (const auto& [voice, reach] : m.voiceReach)
-                EXPECT_EQ(reach, m.length) << part.id << " measure " << m.number << " staff " << voice.first
-                                           << " voice " << voice.second;
+                EXPECT_EQ(reach, m.length)
+                    << part.id << " measure " << m.number << " staff " << voice.first << " voice " << voice.second;
 }
 
 std::string TestName(const ::testing::TestParamInfo<std::filesystem::path>& info) {
@@ -71,8 +70,9 @@ INSTANTIATE_TEST_SUITE_P(Corpus, CorpusRoundTrip, ::testing::ValuesIn(CorpusScor
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CorpusRoundTrip);
 
 TEST(Corpus, IsWhereTheBuildWasToldItIs) {
-    EXPECT_GE(CorpusScores().size(), 50u) << "no corpus at " << CorpusDir()
-                                          << "; configure with -DBEATCLONE_CORPUS_DIR=FOLDER (a folder of MusicXML scores with schema/musicxml.xsd)";
+    EXPECT_GE(CorpusScores().size(), 50u)
+        << "no corpus at " << CorpusDir()
+        << "; configure with -DBEATCLONE_CORPUS_DIR=FOLDER (a folder of MusicXML scores with schema/musicxml.xsd)";
 }
 
 } // namespace

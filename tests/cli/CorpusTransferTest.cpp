@@ -18,7 +18,8 @@ struct Outcome {
 };
 
 // Runs one transfer on a fresh reading of `path`; checks it; counts what happened.
-void TransferAndCheck(const std::filesystem::path& path, size_t first, size_t last, size_t destFirst, Outcome& outcome) {
+void TransferAndCheck(const std::filesystem::path& path, size_t first, size_t last, size_t destFirst,
+                      Outcome& outcome) {
     MusicXmlScore xml, before;
     ReadScore(path.string(), xml);
     ReadScore(path.string(), before);
@@ -26,12 +27,14 @@ void TransferAndCheck(const std::filesystem::path& path, size_t first, size_t la
     const Part& lead = score.parts.front();
     std::string staves;
     for (const Part& part : score.parts) staves += (staves.empty() ? "" : ",") + part.id;
-    std::string source = lead.id + (lead.staffCount > 1 ? "/1" : "") + ":" + lead.measures[first].number + "-" + lead.measures[last].number;
+    std::string source = lead.id + (lead.staffCount > 1 ? "/1" : "") + ":" + lead.measures[first].number + "-" +
+                         lead.measures[last].number;
     size_t destLast = destFirst + (last - first);
     std::string to = staves + ":" + lead.measures[destFirst].number + "-" + lead.measures[destLast].number;
     // Scores that print a number twice cannot be named this way; leave them out.
     Selection s = ParseSelection(score, source), d = ParseSelection(score, to);
-    if (s.firstMeasure != first || s.lastMeasure != last || d.firstMeasure != destFirst || d.lastMeasure != destLast) return;
+    if (s.firstMeasure != first || s.lastMeasure != last || d.firstMeasure != destFirst || d.lastMeasure != destLast)
+        return;
     SCOPED_TRACE(source + " -> " + to);
 
     TransferReport report;
@@ -45,7 +48,7 @@ void TransferAndCheck(const std::filesystem::path& path, size_t first, size_t la
         ++outcome.refused;
         return;
     }
-    EXPECT_EQ(report.warnings, std::vector<std::string>{});  // every frame given back once
+    EXPECT_EQ(report.warnings, std::vector<std::string>{}); // every frame given back once
     ScratchDir dir;
     std::unique_ptr<MusicXmlScore> after = SavedAndReadBack(xml, dir / "out.musicxml");
     EXPECT_EQ(CheckTransfer(before.score, after->score, report, source, to), "");

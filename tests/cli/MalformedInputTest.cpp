@@ -22,12 +22,19 @@ void Damage(pugi::xml_document& doc, std::mt19937& random) {
     pugi::xml_node victim = elements[random() % elements.size()];
     if (victim == doc.document_element()) return;
     switch (random() % 4) {
-    case 0: victim.parent().remove_child(victim); break;
-    case 1: victim.parent().insert_copy_after(victim, victim); break;
-    case 2: victim.text().set(kNonsense[random() % std::size(kNonsense)]); break;
-    default:
-        for (const char* name : {"number", "type", "id"})
-            if (victim.attribute(name)) victim.attribute(name).set_value(kNonsense[random() % std::size(kNonsense)]);
+        case 0:
+            victim.parent().remove_child(victim);
+            break;
+        case 1:
+            victim.parent().insert_copy_after(victim, victim);
+            break;
+        case 2:
+            victim.text().set(kNonsense[random() % std::size(kNonsense)]);
+            break;
+        default:
+            for (const char* name : {"number", "type", "id"})
+                if (victim.attribute(name))
+                    victim.attribute(name).set_value(kNonsense[random() % std::size(kNonsense)]);
     }
 }
 
@@ -35,8 +42,8 @@ TEST(MalformedInput, DamagedScoresAreReadOrRefusedButNeverCrash) {
     std::mt19937 random(20240607);
     ScratchDir dir;
     int refused = 0, transferred = 0;
-    for (const char* name : {"lilysuite-23a-Tuplets.xml", "lilysuite-43a-PianoStaff.xml", "partitura-test-note-ties-divs.xml",
-                             "w3c-tutorial-chopin-prelude.musicxml"}) {
+    for (const char* name : {"lilysuite-23a-Tuplets.xml", "lilysuite-43a-PianoStaff.xml",
+                             "partitura-test-note-ties-divs.xml", "w3c-tutorial-chopin-prelude.musicxml"}) {
         for (int round = 0; round < 60; ++round) {
             pugi::xml_document doc;
             ASSERT_TRUE(doc.load_file((CorpusDir() / name).c_str(), kParseOptions));

@@ -27,7 +27,8 @@ std::vector<Rational> Onsets(pugi::xml_node measure, Rational divisions, const c
     MeasureWalker walker(measure, divisions, "test");
     WalkStep step;
     while (walker.Next(step))
-        if (std::string_view(step.node.name()) == name) onsets.push_back(step.type == StepType::Note ? step.start : step.cursorBefore);
+        if (std::string_view(step.node.name()) == name)
+            onsets.push_back(step.type == StepType::Note ? step.start : step.cursorBefore);
     return onsets;
 }
 
@@ -89,7 +90,8 @@ TEST(MeasureRewrite, FinerDivisionsAreUndoneForTheNextMeasure) {
     part.divisions = 1;
     MusicXmlScore score = Parse(ScoreXml({part}));
     Part& flute = score.score.parts[0];
-    RebuiltVoice v{1, "1", {Note(512, 0, 3, 2), Note(512, Rational(1, 3), 3, 2), Note(512, Rational(2, 3), 3, 2), Note(3072, 1)}};
+    RebuiltVoice v{
+        1, "1", {Note(512, 0, 3, 2), Note(512, Rational(1, 3), 3, 2), Note(512, Rational(2, 3), 3, 2), Note(3072, 1)}};
     RewriteResult result = RewriteMeasure(flute, flute.measures[0], score.MeasureNode(0, 0), {v});
     ASSERT_TRUE(result.divisionsChanged);
     EnsureDivisionsAtStart(score.MeasureNode(0, 1), result.divisionsForNext);

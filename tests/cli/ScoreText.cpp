@@ -9,11 +9,11 @@ namespace {
 
 struct Value {
     const char* type;
-    int quarterTwelfths;  // length at 12 divisions per quarter
+    int quarterTwelfths; // length at 12 divisions per quarter
 };
 
-const std::map<char, Value> kValues = {{'w', {"whole", 48}}, {'h', {"half", 24}}, {'q', {"quarter", 12}},
-                                       {'e', {"eighth", 6}},  {'s', {"16th", 3}}};
+const std::map<char, Value> kValues = {
+    {'w', {"whole", 48}}, {'h', {"half", 24}}, {'q', {"quarter", 12}}, {'e', {"eighth", 6}}, {'s', {"16th", 3}}};
 
 std::vector<std::string> Split(const std::string& text, char by) {
     std::vector<std::string> parts;
@@ -71,8 +71,8 @@ public:
             if (triplet) length = length * 2 / 3;
             int duration = length * divisions_ / 12;
             if (what == "_") {
-                out << "<forward><duration>" << duration << "</duration><voice>" << v.voice << "</voice>"
-                    << Staff(v) << "</forward>";
+                out << "<forward><duration>" << duration << "</duration><voice>" << v.voice << "</voice>" << Staff(v)
+                    << "</forward>";
                 at += duration;
                 continue;
             }
@@ -84,7 +84,9 @@ public:
                 if (tie) out << "<tie type=\"start\"/>";
                 out << "<voice>" << v.voice << "</voice><type>" << base.type << "</type>";
                 for (int d = 0; d < dots; ++d) out << "<dot/>";
-                if (triplet) out << "<time-modification><actual-notes>3</actual-notes><normal-notes>2</normal-notes></time-modification>";
+                if (triplet)
+                    out << "<time-modification><actual-notes>3</actual-notes><normal-notes>2</normal-notes></"
+                           "time-modification>";
                 out << Staff(v);
                 std::string notations, articulations, lyric;
                 if (tie) notations += "<tied type=\"start\"/>";
@@ -111,7 +113,9 @@ public:
     }
 
 private:
-    std::string Staff(const VoiceText& v) const { return multiStaff_ ? "<staff>" + std::to_string(v.staff) + "</staff>" : ""; }
+    std::string Staff(const VoiceText& v) const {
+        return multiStaff_ ? "<staff>" + std::to_string(v.staff) + "</staff>" : "";
+    }
 
     int divisions_;
     bool multiStaff_;
@@ -122,7 +126,8 @@ private:
 std::string ScoreXml(const std::vector<PartText>& parts) {
     std::ostringstream out;
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<score-partwise version=\"4.0\"><part-list>";
-    for (const PartText& p : parts) out << "<score-part id=\"" << p.id << "\"><part-name>" << p.name << "</part-name></score-part>";
+    for (const PartText& p : parts)
+        out << "<score-part id=\"" << p.id << "\"><part-name>" << p.name << "</part-name></score-part>";
     out << "</part-list>";
     for (const PartText& p : parts) {
         out << "<part id=\"" << p.id << "\">";
@@ -131,7 +136,8 @@ std::string ScoreXml(const std::vector<PartText>& parts) {
             const MeasureText& measure = p.measures[m];
             out << "<measure number=\"" << (measure.number.empty() ? std::to_string(m + 1) : measure.number) << "\">";
             if (m == 0) {
-                out << "<attributes><divisions>" << p.divisions << "</divisions><time><beats>4</beats><beat-type>4</beat-type></time>";
+                out << "<attributes><divisions>" << p.divisions
+                    << "</divisions><time><beats>4</beats><beat-type>4</beat-type></time>";
                 if (p.staves > 1) out << "<staves>" << p.staves << "</staves>";
                 out << "</attributes>";
             }

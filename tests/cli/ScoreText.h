@@ -22,7 +22,7 @@ struct VoiceText {
 
 struct MeasureText {
     std::vector<VoiceText> voices;
-    std::string number;  // empty: the measure's position from 1
+    std::string number; // empty: the measure's position from 1
 };
 
 struct PartText {

@@ -17,12 +17,12 @@ protected:
         PartText piano{"P2", "Piano", 2, {}, 12};
         for (int m = 0; m < 4; ++m) piano.measures.push_back({{{1, 1, "C5:w"}, {2, 2, "C3:w"}}, ""});
         PartText horn = OneVoicePart("P1", "Horn in F", {"C4:q", "C4:w", "C4:w", "C4:w"});
-        PartText flute = OneVoicePart("P3", "piano", {"C4:q", "C4:w", "C4:w", "C4:w"});  // a name two parts share
+        PartText flute = OneVoicePart("P3", "piano", {"C4:q", "C4:w", "C4:w", "C4:w"}); // a name two parts share
         for (PartText* p : {&piano, &horn, &flute}) {
             p->measures[0].number = "0";
             p->measures[1].number = "1";
             p->measures[2].number = "2";
-            p->measures[3].number = "2";  // a repeat printed with the same number
+            p->measures[3].number = "2"; // a repeat printed with the same number
         }
         std::string xml = ScoreXml({horn, piano, flute});
         xml.insert(xml.find("</part-name>") + 12, "<part-abbreviation>Hn.</part-abbreviation>");
@@ -52,7 +52,8 @@ TEST_F(SelectionParsing, PartsByIdNameOrAbbreviationInAnyCase) {
         ASSERT_EQ(s.staves.size(), 1u) << text;
         EXPECT_EQ(s.staves[0].part, 0u) << text;
     }
-    EXPECT_NE(Error("Tuba:1").find("the parts are P1 (\"Horn in F\"), P2 (\"Piano\"), P3 (\"piano\")"), std::string::npos);
+    EXPECT_NE(Error("Tuba:1").find("the parts are P1 (\"Horn in F\"), P2 (\"Piano\"), P3 (\"piano\")"),
+              std::string::npos);
     // An exact id wins; a name two parts share must be given by id.
     EXPECT_EQ(ParseSelection(score_, "P2:1").staves.size(), 2u);
     EXPECT_NE(Error("PIANO:1").find("names several parts (P2, P3)"), std::string::npos);
@@ -73,7 +74,7 @@ TEST_F(SelectionParsing, MeasuresAsPrintedFromThePickupOn) {
     EXPECT_EQ(s.firstMeasure, 0u);
     EXPECT_EQ(s.lastMeasure, 1u);
     s = ParseSelection(score_, "P1:2");
-    EXPECT_EQ(s.firstMeasure, 2u);  // the first measure printed "2"
+    EXPECT_EQ(s.firstMeasure, 2u); // the first measure printed "2"
     EXPECT_EQ(s.lastMeasure, 2u);
     s = ParseSelection(score_, "P1:1-2");
     EXPECT_EQ(s.lastMeasure, 2u);

@@ -28,7 +28,8 @@ std::vector<std::string> Rhythm(const VoiceMeasure* voice) {
              << (e.measureRest ? " measure-rest" : "") << " ratio " << e.tmActual / g << ":" << e.tmNormal / g
              << (TiesOn(e) ? " tied" : "");
         std::vector<std::string> marks;
-        for (const ArticulationMark& a : e.articulations) marks.push_back(std::to_string(static_cast<unsigned>(a.kind)));
+        for (const ArticulationMark& a : e.articulations)
+            marks.push_back(std::to_string(static_cast<unsigned>(a.kind)));
         std::sort(marks.begin(), marks.end());
         for (const std::string& m : marks) line << " art" << m;
         lines.push_back(line.str());
@@ -120,16 +121,20 @@ std::string CheckTransfer(const Score& before, const Score& after, const Transfe
             auto actual = Rhythm(now.measures[m].Find(layer.staffNumber, layer.voice));
             if (expected != actual)
                 problems << layer.staff << " layer " << layer.layer << " measure " << was.measures[m].number
-                         << ": rhythm is not the source's\n  source:\n" << Join(expected) << "  rebuilt:\n" << Join(actual);
+                         << ": rhythm is not the source's\n  source:\n"
+                         << Join(expected) << "  rebuilt:\n"
+                         << Join(actual);
         }
-        auto groups = GroupPitches(Entries(was, layer.staffNumber, layer.voice, destination.firstMeasure, destination.lastMeasure));
+        auto groups = GroupPitches(
+            Entries(was, layer.staffNumber, layer.voice, destination.firstMeasure, destination.lastMeasure));
         auto rebuilt = Entries(now, layer.staffNumber, layer.voice, destination.firstMeasure, destination.lastMeasure);
         auto expected = PitchesPerNoteEntry(rebuilt, groups);
         size_t k = 0;
         for (const Event* e : rebuilt) {
             if (e->kind != EventKind::Note) continue;
             if (Pitches(*e) != expected[k])
-                problems << layer.staff << " layer " << layer.layer << ": note entry " << k << " has other pitches than attack group's\n";
+                problems << layer.staff << " layer " << layer.layer << ": note entry " << k
+                         << " has other pitches than attack group's\n";
             ++k;
         }
     }

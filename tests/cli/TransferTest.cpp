@@ -27,7 +27,7 @@ protected:
     // Runs the transfer, writes the result and reads it back into `after_`.
     TransferReport Run(const std::string& source, const std::string& to) {
         TransferReport report = RunTransfer(*score_, {source, to, "", false});
-        EXPECT_EQ(report.warnings, std::vector<std::string>{});  // every frame given back once
+        EXPECT_EQ(report.warnings, std::vector<std::string>{}); // every frame given back once
         after_ = SavedAndReadBack(*score_, dir_ / "out.musicxml");
         EXPECT_EQ(CheckTransfer(before_->score, after_->score, report, source, to), "");
         for (const Part& part : after_->score.parts)
@@ -71,8 +71,8 @@ TEST_F(Transfer, BrassExampleRebuildsMatchingLayersAndReportsDroppedSlur) {
 
 TEST_F(Transfer, DestinationBeforeTheSourceOnTheSameStaffGetsTheWholeRhythm) {
     // Measures 3-4 and 1-2 both hold 7 attacks.
-    Load(ScoreXml({OneVoicePart("P1", "Flute", {"C5:q D5:q E5:q F5:q", "G5:q A5:q B5:h", "C5:e D5:e E5:q~ E5:h",
-                                                "B4:q3 C5:q3 D5:q3 E5:h"})}));
+    Load(ScoreXml({OneVoicePart(
+        "P1", "Flute", {"C5:q D5:q E5:q F5:q", "G5:q A5:q B5:h", "C5:e D5:e E5:q~ E5:h", "B4:q3 C5:q3 D5:q3 E5:h"})}));
     TransferReport report = Run("Flute:3-4", "Flute:1-2");
     EXPECT_EQ(report.sourceAttacks, 7);
     EXPECT_EQ(Layer(report, "Flute", 1).result, LayerResult::Rebuilt);
@@ -139,11 +139,13 @@ TEST_F(Transfer, PickupMeasureIsNamedByItsNumberAndALongerRhythmDoesNotFitIt) {
 }
 
 TEST_F(Transfer, TheModulesRefusalsReachTheUserWordForWord) {
-    Load(ScoreXml({OneVoicePart("P1", "Flute", {"C5:w", "r:w", "D5:w"}), OneVoicePart("P2", "Oboe", {"C4:w", "D4:w", "E4:w"})}));
+    Load(ScoreXml(
+        {OneVoicePart("P1", "Flute", {"C5:w", "r:w", "D5:w"}), OneVoicePart("P2", "Oboe", {"C4:w", "D4:w", "E4:w"})}));
     auto [code, message] = Refusal("Flute:1-2", "Oboe:1");
     EXPECT_EQ(code, ExitCode::Refused);
     EXPECT_NE(message.find("The destination region must have the same number of measures as the source region."),
-              std::string::npos) << message;
+              std::string::npos)
+        << message;
     std::tie(code, message) = Refusal("Flute,Oboe:1", "Oboe:2");
     EXPECT_EQ(code, ExitCode::Refused);
     EXPECT_NE(message.find("Only one individual staff is allowed as the selected source region."), std::string::npos)

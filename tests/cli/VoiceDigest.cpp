@@ -28,7 +28,9 @@ std::vector<std::string> DigestOf(const VoiceMeasure& voice) {
         for (const std::string& n : notes) line << " [" << n << "]";
         std::vector<std::string> marks;
         for (const ArticulationMark& a : e.articulations)
-            marks.push_back(std::to_string(static_cast<unsigned>(a.kind)) + (a.placement > 0 ? "^" : a.placement < 0 ? "v" : ""));
+            marks.push_back(std::to_string(static_cast<unsigned>(a.kind)) + (a.placement > 0   ? "^"
+                                                                             : a.placement < 0 ? "v"
+                                                                                               : ""));
         std::sort(marks.begin(), marks.end());
         for (const std::string& m : marks) line << " art" << m;
         lines.push_back(line.str());
@@ -68,7 +70,8 @@ VoiceDigest Digest(const Score& score, bool completeTies) {
                 if (completeTies) {
                     const Event* previous = nullptr;
                     auto before = lastOfVoice.find(key);
-                    if (before != lastOfVoice.end() && !before->second.events.empty()) previous = &before->second.events.back();
+                    if (before != lastOfVoice.end() && !before->second.events.empty())
+                        previous = &before->second.events.back();
                     thisMeasure[key] = WithTiesCompleted(original, previous);
                     v = &thisMeasure[key];
                 }
@@ -97,14 +100,18 @@ std::string DescribeDifferences(const VoiceDigest& expected, const VoiceDigest& 
     auto show = [&](const std::string& key, const std::vector<std::string>* a, const std::vector<std::string>* b) {
         if (shown++ >= limit) return;
         out << key << "\n  expected:\n";
-        if (a) for (const auto& l : *a) out << "    " << l << "\n";
+        if (a)
+            for (const auto& l : *a) out << "    " << l << "\n";
         out << "  actual:\n";
-        if (b) for (const auto& l : *b) out << "    " << l << "\n";
+        if (b)
+            for (const auto& l : *b) out << "    " << l << "\n";
     };
     for (const auto& [key, lines] : expected) {
         auto it = actual.find(key);
-        if (it == actual.end()) show(key, &lines, nullptr);
-        else if (it->second != lines) show(key, &lines, &it->second);
+        if (it == actual.end())
+            show(key, &lines, nullptr);
+        else if (it->second != lines)
+            show(key, &lines, &it->second);
     }
     for (const auto& [key, lines] : actual)
         if (!expected.count(key)) show(key, nullptr, &lines);

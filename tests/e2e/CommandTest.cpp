@@ -16,8 +16,7 @@ TEST_F(Commands, SetSourceAnswersZeroAndEnablesCopyOnlyWhenValid) {
 
     // Two staves: refused, and the earlier good source is lost.
     EXPECT_EQ(Run(0, simhost::Host::WholeMeasures(1, 2, 1, 1)), 0);
-    EXPECT_EQ(TakeBox(),
-              "Source Selection Error: Only one individual staff is allowed as the selected source region.");
+    EXPECT_EQ(TakeBox(), "Source Selection Error: Only one individual staff is allowed as the selected source region.");
     EXPECT_EQ(module.GetMenuStatus(1), 0);
     EXPECT_EQ(module.GetMenuStatus(0), 1);
     EXPECT_EQ(module.GetMenuStatus(5), 1);

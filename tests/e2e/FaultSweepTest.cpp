@@ -40,12 +40,9 @@ protected:
     // Destination layers; those of 6 groups are rebuilt.
     static std::map<Position, std::string> Layers() {
         return {
-            {{2, 0}, "h:C4 h:D4 | q:E4 q:F4+A4 q:G4 q:A4"},
-            {{2, 1}, "w:C3 | w:D3"},
-            {{3, 0}, "q:C4~ q:C4 q:D4 q:E4 | q:F4 h:G4 q:A4"},
-            {{3, 2}, "q:C4 q:D4 q:E4 q:F4 | q:G4 q:A4 h:B4"},
-            {{4, 1}, "3/2e:C4!3 e:D4 e:E4 h.:F4 | h:G4 h:A4+C5"},
-            {{4, 3}, "q:C4 q:D4 q:E4 q:F4 | w:G4"},
+            {{2, 0}, "h:C4 h:D4 | q:E4 q:F4+A4 q:G4 q:A4"},       {{2, 1}, "w:C3 | w:D3"},
+            {{3, 0}, "q:C4~ q:C4 q:D4 q:E4 | q:F4 h:G4 q:A4"},    {{3, 2}, "q:C4 q:D4 q:E4 q:F4 | q:G4 q:A4 h:B4"},
+            {{4, 1}, "3/2e:C4!3 e:D4 e:E4 h.:F4 | h:G4 h:A4+C5"}, {{4, 3}, "q:C4 q:D4 q:E4 q:F4 | w:G4"},
             {{5, 0}, "h:C4 q:D4 q:E4 | h:F4!5 q:G4 q:A4"},
         };
     }
@@ -86,10 +83,16 @@ protected:
 // message.
 bool BelowTheChecks(Function f) {
     switch (f) {
-    case Function::SaveTGF: case Function::FreeTGF: case Function::InsertEXENTRY:
-    case Function::DeleteEXENTRY: case Function::LoadEData: case Function::SaveEData:
-    case Function::NextEData: return true;
-    default: return false;
+        case Function::SaveTGF:
+        case Function::FreeTGF:
+        case Function::InsertEXENTRY:
+        case Function::DeleteEXENTRY:
+        case Function::LoadEData:
+        case Function::SaveEData:
+        case Function::NextEData:
+            return true;
+        default:
+            return false;
     }
 }
 

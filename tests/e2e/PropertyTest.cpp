@@ -38,8 +38,7 @@ TEST_F(GeneratedScores, RebuiltLayersTakeTheRhythmAndKeepTheirPitches) {
             }
         }
         std::map<std::pair<int16_t, int16_t>, std::string> bytes;
-        for (const auto& [position, text] : before)
-            bytes[position] = Bytes(position.first, position.second, 3, 4);
+        for (const auto& [position, text] : before) bytes[position] = Bytes(position.first, position.second, 3, 4);
         const std::string sourceBytes = Bytes(1, 0, 1, 2);
         ASSERT_EQ(randomscore::CountGroups(source), groups) << source;
         ASSERT_EQ(Read(1, 0, 1, 2), source);

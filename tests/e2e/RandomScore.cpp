@@ -58,16 +58,14 @@ std::string Pick(std::mt19937& rng, const std::vector<std::string>& from) {
 
 std::string RandomPitches(std::mt19937& rng) {
     static const std::vector<std::string> kPitches = {"C4", "D4", "Eb4", "F#4", "G4", "A4", "Bb3", "C5", "E5"};
-    const int notes = std::uniform_int_distribution<int>(1, 100)(rng) <= 75 ? 1
-                      : std::uniform_int_distribution<int>(2, 4)(rng);
+    const int notes =
+        std::uniform_int_distribution<int>(1, 100)(rng) <= 75 ? 1 : std::uniform_int_distribution<int>(2, 4)(rng);
     std::string out;
     for (int i = 0; i < notes; ++i) out += (i > 0 ? "+" : "") + Pick(rng, kPitches);
     return out;
 }
 
-bool Chance(std::mt19937& rng, int percent) {
-    return std::uniform_int_distribution<int>(1, 100)(rng) <= percent;
-}
+bool Chance(std::mt19937& rng, int percent) { return std::uniform_int_distribution<int>(1, 100)(rng) <= percent; }
 
 } // namespace
 

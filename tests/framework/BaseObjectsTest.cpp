@@ -102,9 +102,9 @@ TEST(FCCollection, GrowthStepsFollowTheItemCount) {
     int deletions = 0;
     __FCCollection c;
     EXPECT_EQ(c.GetItemAt(0), nullptr); // before the first growth
-    const std::vector<std::pair<int32_t, int32_t>> expected = {
-        {0, 10}, {10, 20}, {100, 110}, {110, 150}, {150, 200}, {1000, 1050}, {2000, 2100},
-        {10000, 10100}, {20000, 21000}};
+    const std::vector<std::pair<int32_t, int32_t>> expected = {{0, 10},      {10, 20},       {100, 110},
+                                                               {110, 150},   {150, 200},     {1000, 1050},
+                                                               {2000, 2100}, {10000, 10100}, {20000, 21000}};
     size_t next = 0;
     std::vector<__FCBase*> first;
     for (int32_t i = 0; i <= 20000; ++i) {

@@ -55,9 +55,7 @@ std::vector<uint32_t> ChainDurations(const FCNoteEntryLayer& layer) {
 
 // A host that lacks the named functions, for the binding seam.
 std::set<std::string> gDropped;
-void* ResolveAllBut(const char* name) {
-    return gDropped.count(name) != 0 ? nullptr : dlsym(RTLD_DEFAULT, name);
-}
+void* ResolveAllBut(const char* name) { return gDropped.count(name) != 0 ? nullptr : dlsym(RTLD_DEFAULT, name); }
 
 using Layer = std::unique_ptr<FCNoteEntryLayer>;
 

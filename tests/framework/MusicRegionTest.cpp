@@ -11,8 +11,8 @@ protected:
     void SetUp() override {
         host.Reset();
         simhost::Document& doc = host.AddDocument(7);
-        doc.AddStaff(11); // slot 1
-        doc.AddStaff(12); // slot 2
+        doc.AddStaff(11);       // slot 1
+        doc.AddStaff(12);       // slot 2
         doc.AddStaff(11 + 100); // slot 3
         doc.SetMeasureCount(20);
     }

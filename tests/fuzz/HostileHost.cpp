@@ -44,7 +44,7 @@ private:
     size_t left_;
 };
 
-using CellKey = std::tuple<int16_t, int16_t, int16_t>; // slot, measure, layer
+using CellKey = std::tuple<int16_t, int16_t, int16_t>;      // slot, measure, layer
 using DetailKey = std::tuple<uint32_t, uint32_t, uint16_t>; // tag, number, sequence
 
 struct Cell {
@@ -183,12 +183,23 @@ TgfFrame* LoadTGF(int16_t slotList, int16_t slot, int16_t measure, int16_t layer
     std::copy(cell.placements.begin(), cell.placements.end(), frame->tuplets);
     frame->tupletCount = static_cast<int16_t>(cell.placements.size());
     switch (a.lie & 7) {
-    case 1: frame->saveInhibit = 1; break;
-    case 2: frame->entryCount = static_cast<int16_t>(-1 - entries); break;
-    case 3: frame->measure = static_cast<int16_t>(measure + 1); break;
-    case 4: frame->entryCount = static_cast<int16_t>(std::max(0, entries - 1)); break;
-    case 5: frame->tupletCount = -1; break;
-    default: break;
+        case 1:
+            frame->saveInhibit = 1;
+            break;
+        case 2:
+            frame->entryCount = static_cast<int16_t>(-1 - entries);
+            break;
+        case 3:
+            frame->measure = static_cast<int16_t>(measure + 1);
+            break;
+        case 4:
+            frame->entryCount = static_cast<int16_t>(std::max(0, entries - 1));
+            break;
+        case 5:
+            frame->tupletCount = -1;
+            break;
+        default:
+            break;
     }
     g->lent[frame] = Lent{key};
     return frame;
@@ -262,10 +273,18 @@ int16_t LoadEData(uint32_t tag, EDataKey* key, void* buffer, uint32_t* size, uin
     const size_t copied = std::min<size_t>(*size, record.size());
     if (buffer != nullptr && copied != 0) std::memcpy(buffer, record.data(), copied);
     switch (a.lie & 3) {
-    case 1: *size = 0xFFFFFFFFu; break;
-    case 2: *size = static_cast<uint32_t>(record.size() + 1000); break;
-    case 3: *size = 0; break;
-    default: *size = static_cast<uint32_t>(record.size()); break;
+        case 1:
+            *size = 0xFFFFFFFFu;
+            break;
+        case 2:
+            *size = static_cast<uint32_t>(record.size() + 1000);
+            break;
+        case 3:
+            *size = 0;
+            break;
+        default:
+            *size = static_cast<uint32_t>(record.size());
+            break;
     }
     return 1;
 }
@@ -341,18 +360,27 @@ int16_t GetMaxLayers(uint32_t) {
 }
 
 void* const kFunctions[kFnCount] = {
-    reinterpret_cast<void*>(&LoadTGF),      reinterpret_cast<void*>(&SaveTGF),
-    reinterpret_cast<void*>(&FreeTGF),      reinterpret_cast<void*>(&InsertEXENTRY),
-    reinterpret_cast<void*>(&DeleteEXENTRY), reinterpret_cast<void*>(&LoadEData),
-    reinterpret_cast<void*>(&SaveEData),    reinterpret_cast<void*>(&CreateEData),
-    reinterpret_cast<void*>(&DeleteEData),  reinterpret_cast<void*>(&NextEData),
-    reinterpret_cast<void*>(&SlotToInst),   reinterpret_cast<void*>(&InstToSlot),
-    reinterpret_cast<void*>(&GetShowLayer), reinterpret_cast<void*>(&GetCurERegions),
-    reinterpret_cast<void*>(&GetCurrentEnigmaDocument), reinterpret_cast<void*>(&GetMaxLayers),
+    reinterpret_cast<void*>(&LoadTGF),
+    reinterpret_cast<void*>(&SaveTGF),
+    reinterpret_cast<void*>(&FreeTGF),
+    reinterpret_cast<void*>(&InsertEXENTRY),
+    reinterpret_cast<void*>(&DeleteEXENTRY),
+    reinterpret_cast<void*>(&LoadEData),
+    reinterpret_cast<void*>(&SaveEData),
+    reinterpret_cast<void*>(&CreateEData),
+    reinterpret_cast<void*>(&DeleteEData),
+    reinterpret_cast<void*>(&NextEData),
+    reinterpret_cast<void*>(&SlotToInst),
+    reinterpret_cast<void*>(&InstToSlot),
+    reinterpret_cast<void*>(&GetShowLayer),
+    reinterpret_cast<void*>(&GetCurERegions),
+    reinterpret_cast<void*>(&GetCurrentEnigmaDocument),
+    reinterpret_cast<void*>(&GetMaxLayers),
 };
 void* Resolve(const char* name) {
     for (int f = 0; f < kFnCount; ++f) {
-        if (std::strcmp(name, simhost::FunctionName(static_cast<simhost::Function>(f))) == 0) return (g->missing >> f & 1) != 0 ? nullptr : kFunctions[f];
+        if (std::strcmp(name, simhost::FunctionName(static_cast<simhost::Function>(f))) == 0)
+            return (g->missing >> f & 1) != 0 ? nullptr : kFunctions[f];
     }
     return nullptr;
 }

@@ -26,8 +26,14 @@ struct Seed {
 class Writer {
 public:
     void U8(uint32_t v) { bytes.push_back(static_cast<uint8_t>(v)); }
-    void U16(uint32_t v) { U8(v); U8(v >> 8); }
-    void U32(uint32_t v) { U16(v); U16(v >> 16); }
+    void U16(uint32_t v) {
+        U8(v);
+        U8(v >> 8);
+    }
+    void U32(uint32_t v) {
+        U16(v);
+        U16(v >> 16);
+    }
     std::vector<uint8_t> bytes;
 };
 
@@ -35,12 +41,23 @@ std::vector<uint8_t> Encode(const Seed& seed) {
     simhost::Document document(1);
     for (int16_t slot = 1; slot <= seed.staves; ++slot) document.AddStaff(static_cast<int16_t>(10 + slot));
     document.SetMeasureCount(seed.measures);
-    for (const Layer& l : seed.layers) testscore::WriteLayer(document, static_cast<int16_t>(10 + l.slot), l.layer, 1, l.text);
+    for (const Layer& l : seed.layers)
+        testscore::WriteLayer(document, static_cast<int16_t>(10 + l.slot), l.layer, 1, l.text);
 
     Writer w;
-    w.U8(seed.staves - 1); w.U8(seed.measures - 1); w.U8(4); w.U8(0xFF); w.U16(0);
-    w.U8(1); w.U8(1); w.U8(seed.measures); w.U8(0);                      // source: staff 1
-    w.U8(1); w.U8(seed.staves); w.U8(1); w.U8(seed.measures);            // destination: all
+    w.U8(seed.staves - 1);
+    w.U8(seed.measures - 1);
+    w.U8(4);
+    w.U8(0xFF);
+    w.U16(0);
+    w.U8(1);
+    w.U8(1);
+    w.U8(seed.measures);
+    w.U8(0); // source: staff 1
+    w.U8(1);
+    w.U8(seed.staves);
+    w.U8(1);
+    w.U8(seed.measures); // destination: all
     Writer cells;
     int cellCount = 0;
     for (int16_t slot = 1; slot <= seed.staves; ++slot) {
@@ -49,7 +66,10 @@ std::vector<uint8_t> Encode(const Seed& seed) {
                 const auto& entries = document.Entries(static_cast<int16_t>(10 + slot), measure, layer);
                 if (entries.empty()) continue;
                 ++cellCount;
-                cells.U8(slot); cells.U8(measure); cells.U8(layer); cells.U8(entries.size());
+                cells.U8(slot);
+                cells.U8(measure);
+                cells.U8(layer);
+                cells.U8(entries.size());
                 std::vector<std::pair<int, int>> placements;
                 for (size_t i = 0; i < entries.size(); ++i) {
                     for (uint16_t k = 0; document.FindEData(0x45035450u, entries[i].entryNumber, k); ++k)
@@ -57,14 +77,21 @@ std::vector<uint8_t> Encode(const Seed& seed) {
                 }
                 cells.U8(placements.size());
                 for (const EntryRecord& e : entries) {
-                    cells.U32(e.entryNumber); cells.U32(e.entryFlags); cells.U8(simhost::GetDuration(e) >> 6);
+                    cells.U32(e.entryNumber);
+                    cells.U32(e.entryFlags);
+                    cells.U8(simhost::GetDuration(e) >> 6);
                     cells.U8(e.noteCount);
                     for (int k = 0; k < e.noteCount; ++k) {
-                        cells.U16(static_cast<uint16_t>(e.notes[k].noteId)); cells.U32(e.notes[k].noteFlags);
+                        cells.U16(static_cast<uint16_t>(e.notes[k].noteId));
+                        cells.U32(e.notes[k].noteFlags);
                         cells.U8(e.notes[k].hostData[0]);
                     }
                 }
-                for (auto [index, k] : placements) { cells.U8(index); cells.U8(k); cells.U8(3); }
+                for (auto [index, k] : placements) {
+                    cells.U8(index);
+                    cells.U8(k);
+                    cells.U8(3);
+                }
             }
         }
     }
@@ -72,8 +99,11 @@ std::vector<uint8_t> Encode(const Seed& seed) {
     w.bytes.insert(w.bytes.end(), cells.bytes.begin(), cells.bytes.end());
     w.U8(document.EData().size());
     for (const auto& [address, bytes] : document.EData()) {
-        w.U8(address.tag == 0x6564494Du ? 0 : 1); w.U32(address.number); w.U16(address.sequence);
-        w.U8(bytes.size()); w.U8(bytes.empty() ? 0 : bytes[0]);
+        w.U8(address.tag == 0x6564494Du ? 0 : 1);
+        w.U32(address.number);
+        w.U16(address.sequence);
+        w.U8(bytes.size());
+        w.U8(bytes.empty() ? 0 : bytes[0]);
     }
     w.bytes.insert(w.bytes.end(), seed.tape.begin(), seed.tape.end());
     return w.bytes;

@@ -14,9 +14,7 @@ namespace {
 
 using host_binding::HostFunction;
 
-bool Is(const char* name, HostFunction f) {
-    return std::strcmp(name, host_binding::HostFunctionName(f)) == 0;
-}
+bool Is(const char* name, HostFunction f) { return std::strcmp(name, host_binding::HostFunctionName(f)) == 0; }
 
 std::map<std::string, int> gLookups;
 uint32_t gLastVersion = 0;
@@ -104,7 +102,8 @@ TEST_F(HostFunctions, EachNameIsLookedUpOnceFoundOrNot) {
     }
     EXPECT_EQ(gLookups[host_binding::HostFunctionName(HostFunction::SlotToInst)], 1);
     EXPECT_EQ(gLookups[host_binding::HostFunctionName(HostFunction::GetShowLayer)], 1);
-    EXPECT_EQ(gLookups.count(host_binding::HostFunctionName(HostFunction::LoadTGF)), 0u); // nothing is looked up before its first call
+    EXPECT_EQ(gLookups.count(host_binding::HostFunctionName(HostFunction::LoadTGF)),
+              0u); // nothing is looked up before its first call
 }
 
 TEST_F(HostFunctions, SaveNormalizesTheFrameFirst) {

@@ -16,17 +16,17 @@ T V(T value) {
 
 TEST(HostRecords, FrameHeaderFromHostBytes) {
     alignas(8) unsigned char bytes[34] = {
-        0x00, 0x00,             // 0  slotList 0
-        0x03, 0x00,             // 2  slot 3
-        0xEE, 0xEE,             // 4  not interpreted
-        0x0C, 0x00,             // 6  measure 12
-        0x01, 0x00,             // 8  layer index 1
-        0x00, 0x00,             // 10 saveInhibit 0
-        0xEE, 0xEE,             // 12 not interpreted
-        0, 0, 0, 0, 0, 0, 0, 0, // 14 entries (filled below)
-        0x02, 0x00,             // 22 entryCount 2
-        0, 0, 0, 0, 0, 0, 0, 0, // 24 tuplets (null)
-        0xFF, 0xFF,             // 32 tupletCount -1
+        0x00, 0x00,                   // 0  slotList 0
+        0x03, 0x00,                   // 2  slot 3
+        0xEE, 0xEE,                   // 4  not interpreted
+        0x0C, 0x00,                   // 6  measure 12
+        0x01, 0x00,                   // 8  layer index 1
+        0x00, 0x00,                   // 10 saveInhibit 0
+        0xEE, 0xEE,                   // 12 not interpreted
+        0,    0,    0, 0, 0, 0, 0, 0, // 14 entries (filled below)
+        0x02, 0x00,                   // 22 entryCount 2
+        0,    0,    0, 0, 0, 0, 0, 0, // 24 tuplets (null)
+        0xFF, 0xFF,                   // 32 tupletCount -1
     };
     EntryRecord entries[2] = {};
     EntryRecord* address = entries;

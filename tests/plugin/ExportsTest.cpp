@@ -35,8 +35,7 @@ TEST_F(LoadedModule, ExportsOnlyTheSevenEntryPoints) {
         EXPECT_NE(dlsym(handle_, name), nullptr) << name;
     }
     // Internal names stay hidden.
-    for (const char* name : {"SourceValid", "SourceRegion", "_Z16NormalizeEntriesR8TgfFrame",
-                             "_ZN2fx7LoadTGFEsssss"}) {
+    for (const char* name : {"SourceValid", "SourceRegion", "_Z16NormalizeEntriesR8TgfFrame", "_ZN2fx7LoadTGFEsssss"}) {
         EXPECT_EQ(dlsym(handle_, name), nullptr) << name;
     }
 }

@@ -71,9 +71,9 @@ TEST_F(SaveTest, NumbersThatAreNotTheCellsOwnAreRecordedAndReplaced) {
     const std::vector<uint32_t> theirs = Fill(2, 1, 1);
     TgfFrame* frame = FX_LoadTGF(0, 1, 1, 0, 0, V);
     FX_InsertEXENTRY(frame, 1, 3, V);
-    frame->entries[1].entryNumber = theirs[0];  // another cell's entry
-    frame->entries[2].entryNumber = mine[0];    // a duplicate
-    frame->entries[3].entryNumber = 1000000;    // never given out
+    frame->entries[1].entryNumber = theirs[0]; // another cell's entry
+    frame->entries[2].entryNumber = mine[0];   // a duplicate
+    frame->entries[3].entryNumber = 1000000;   // never given out
     ASSERT_EQ(FX_SaveTGF(frame, V), 1);
     FX_FreeTGF(frame, V);
     EXPECT_EQ(host.Problems().size(), 3u);

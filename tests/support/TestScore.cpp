@@ -15,12 +15,18 @@ const char kSteps[] = "CDEFGAB";
 
 uint32_t BaseDuration(char c) {
     switch (c) {
-    case 'w': return 4096;
-    case 'h': return 2048;
-    case 'q': return 1024;
-    case 'e': return 512;
-    case 's': return 256;
-    case 't': return 128;
+        case 'w':
+            return 4096;
+        case 'h':
+            return 2048;
+        case 'q':
+            return 1024;
+        case 'e':
+            return 512;
+        case 's':
+            return 256;
+        case 't':
+            return 128;
     }
     throw std::invalid_argument(std::string("unknown duration ") + c);
 }
@@ -168,8 +174,8 @@ void WriteLayer(simhost::Document& document, int16_t instrument, int16_t layer, 
     }
 }
 
-std::string ReadLayer(const simhost::Document& document, int16_t instrument, int16_t layer,
-                      int16_t first, int16_t last) {
+std::string ReadLayer(const simhost::Document& document, int16_t instrument, int16_t layer, int16_t first,
+                      int16_t last) {
     std::string out;
     for (int32_t m = first; m <= last; ++m) {
         if (m != first) out += " |";
@@ -205,8 +211,8 @@ std::string ReadLayer(const simhost::Document& document, int16_t instrument, int
     return out.empty() ? out : out.substr(out[0] == ' ' ? 1 : 0);
 }
 
-std::string LayerBytes(const simhost::Document& document, int16_t instrument, int16_t layer,
-                       int16_t first, int16_t last) {
+std::string LayerBytes(const simhost::Document& document, int16_t instrument, int16_t layer, int16_t first,
+                       int16_t last) {
     std::string bytes;
     for (int32_t m = first; m <= last; ++m) {
         bytes += "|";

@@ -24,12 +24,12 @@ void WriteLayer(simhost::Document& document, int16_t instrument, int16_t layer, 
                 const std::string& text);
 
 // The text form of measures [first, last] of a layer, as WriteLayer reads it.
-std::string ReadLayer(const simhost::Document& document, int16_t instrument, int16_t layer,
-                      int16_t first, int16_t last);
+std::string ReadLayer(const simhost::Document& document, int16_t instrument, int16_t layer, int16_t first,
+                      int16_t last);
 
 // The same layer's stored bytes: entries and their detail records, for byte-for-byte
 // comparisons of layers that must not change.
-std::string LayerBytes(const simhost::Document& document, int16_t instrument, int16_t layer,
-                       int16_t first, int16_t last);
+std::string LayerBytes(const simhost::Document& document, int16_t instrument, int16_t layer, int16_t first,
+                       int16_t last);
 
 } // namespace testscore

@@ -16,14 +16,14 @@ TEST(CountAttackGroups, TiesJoinEntriesAndRestsBreakThem) {
         {"", 0},
         {"r r | r", 0},
         {"0 1 2 3", 4},
-        {"0 1 2~ | 2 3", 4},           // a tie over the barline
-        {"0~ | 0~ | 0", 1},            // a chain over three measures
-        {"0,2~,4 0,2,4 5", 2},         // one tied note ties the chord
-        {"0~ r 0", 2},                 // a rest inside a tie chain breaks it
-        {"0~ 0~ 0 r", 1},              // a rest after the chain
-        {"0 r:1~ 1", 2},               // a rest's note records never tie
-        {"e 1 1", 3},                  // a note entry without notes starts a group
-        {"0 1~", 2},                   // a tie on the last entry
+        {"0 1 2~ | 2 3", 4},   // a tie over the barline
+        {"0~ | 0~ | 0", 1},    // a chain over three measures
+        {"0,2~,4 0,2,4 5", 2}, // one tied note ties the chord
+        {"0~ r 0", 2},         // a rest inside a tie chain breaks it
+        {"0~ 0~ 0 r", 1},      // a rest after the chain
+        {"0 r:1~ 1", 2},       // a rest's note records never tie
+        {"e 1 1", 3},          // a note entry without notes starts a group
+        {"0 1~", 2},           // a tie on the last entry
     };
     for (const auto& c : cases) EXPECT_EQ(MemoryLayer(c.layer).Layer().CountAttackGroups(), c.groups) << c.layer;
 

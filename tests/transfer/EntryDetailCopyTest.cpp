@@ -140,7 +140,8 @@ protected:
     // One measure of `count` entries numbered from `firstNumber`.
     std::vector<MemoryMeasure> Rebuilt(uint32_t firstNumber, int count, uint32_t flags = 0) {
         std::vector<MemoryMeasure> measures(1);
-        for (int i = 0; i < count; ++i) measures[0].entries.push_back(Numbered(firstNumber + static_cast<uint32_t>(i), flags));
+        for (int i = 0; i < count; ++i)
+            measures[0].entries.push_back(Numbered(firstNumber + static_cast<uint32_t>(i), flags));
         return measures;
     }
 };
@@ -205,7 +206,8 @@ TEST_F(TupletCopyTest, ManyPlacementsOnOneEntryAreFoundInOnePass) {
 }
 
 TEST_F(TupletCopyTest, UnnumberedDestinationsRefusedSavesAndDifferentCounts) {
-    MemoryLayer source({{{Numbered(10, TupletFlag), Numbered(11, TupletFlag)}, {Placement(0, 0, 10), Placement(1, 0, 30)}}});
+    MemoryLayer source(
+        {{{Numbered(10, TupletFlag), Numbered(11, TupletFlag)}, {Placement(0, 0, 10), Placement(1, 0, 30)}}});
     std::vector<MemoryMeasure> measures = Rebuilt(20, 2, TupletFlag);
     measures[0].entries[0].entryNumber = 0;
     MemoryLayer rebuilt(measures);

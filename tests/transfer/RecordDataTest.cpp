@@ -53,7 +53,8 @@ Bytes Sequence(size_t size, uint8_t first) {
 // Resolves every host function but one from the stand-in host.
 template <Function Replaced, auto Replacement>
 void* Replacing(const char* name) {
-    return std::strcmp(name, simhost::FunctionName(Replaced)) == 0 ? reinterpret_cast<void*>(Replacement) : dlsym(RTLD_DEFAULT, name);
+    return std::strcmp(name, simhost::FunctionName(Replaced)) == 0 ? reinterpret_cast<void*>(Replacement)
+                                                                   : dlsym(RTLD_DEFAULT, name);
 }
 
 class RecordDataTest : public HostTest {

@@ -14,8 +14,7 @@ namespace {
 constexpr const char* kPartialSource = "Partial measure selection are not allowed for this plug-in.";
 constexpr const char* kOneStaff = "Only one individual staff is allowed as the selected source region.";
 constexpr const char* kPartialDestination = "Partial selections are not allowed for this plug-in.";
-constexpr const char* kLength =
-    "The destination region must have the same number of measures as the source region.";
+constexpr const char* kLength = "The destination region must have the same number of measures as the source region.";
 constexpr const char* kDocument = "The source region must belong to the current document.";
 
 FCMusicRegion Region(int16_t startSlot, int16_t endSlot, int16_t first, int16_t last) {

@@ -49,8 +49,10 @@ inline EntryRecord Entry(std::string token) {
 
 inline std::string Describe(const EntryRecord& entry) {
     std::string text;
-    if ((entry.entryFlags & NoteEntryFlag) == 0) text = NoteCountOf(entry) > 0 ? "r:" : "r";
-    else if (NoteCountOf(entry) == 0) text = "e";
+    if ((entry.entryFlags & NoteEntryFlag) == 0)
+        text = NoteCountOf(entry) > 0 ? "r:" : "r";
+    else if (NoteCountOf(entry) == 0)
+        text = "e";
     for (int k = 0; k < NoteCountOf(entry); ++k) {
         if (k > 0) text += ",";
         text += std::to_string(simhost::GetPitch(entry.notes[k]).step);
@@ -128,8 +130,10 @@ private:
         std::vector<MemoryMeasure> measures(1);
         std::istringstream tokens(notation);
         for (std::string token; tokens >> token;) {
-            if (token == "|") measures.emplace_back();
-            else measures.back().entries.push_back(Entry(token));
+            if (token == "|")
+                measures.emplace_back();
+            else
+                measures.back().entries.push_back(Entry(token));
         }
         return measures;
     }
