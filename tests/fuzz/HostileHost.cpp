@@ -379,7 +379,7 @@ void* const kFunctions[kFnCount] = {
 };
 void* Resolve(const char* name) {
     for (int f = 0; f < kFnCount; ++f) {
-        if (std::strcmp(name, simhost::FunctionName(static_cast<simhost::Function>(f))) == 0)
+        if (std::strcmp(name, host_binding::HostFunctionName(static_cast<host_binding::HostFunction>(f))) == 0)
             return (g->missing >> f & 1) != 0 ? nullptr : kFunctions[f];
     }
     return nullptr;
