@@ -9,13 +9,8 @@ namespace {
 // Quarantined memory is released oldest first beyond this, so that long benchmark runs
 // without a Reset stay bounded; use-after-free is then caught for the most recent frames only.
 constexpr size_t kQuarantineLimit = size_t{64} << 20;
-
-template <typename Record>
-GuardedBlock CopyOf(std::span<const Record> records) {
-    GuardedBlock block(records.size_bytes());
-    if (!records.empty()) std::memcpy(block.Data(), records.data(), records.size_bytes());
-    return block;
-}
+// Records are made this many at a time.
+constexpr size_t kPoolChunk = 256;
 
 std::string DescribeFrame(uint64_t serial, const FrameOrigin& origin) {
     return "frame #" + std::to_string(serial) + " (slot " + std::to_string(origin.slot) + ", measure " +
@@ -28,17 +23,37 @@ std::string LentFrame::Describe() const { return DescribeFrame(serial, origin); 
 
 FrameBooks::FrameBooks(std::vector<std::string>& problems) : problems_(problems) {}
 
+FrameBooks::~FrameBooks() = default;
+
+void FrameBooks::SetQuarantine(bool on) {
+    if (!on) TrimQuarantine(0);
+    quarantine_ = on;
+}
+
+LentFrame* FrameBooks::NewRecord() {
+    if (spare_.empty()) {
+        pool_.push_back(std::make_unique<LentFrame[]>(kPoolChunk));
+        for (size_t i = kPoolChunk; i > 0; --i) spare_.push_back(&pool_.back()[i - 1]);
+    }
+    LentFrame* record = spare_.back();
+    spare_.pop_back();
+    return record;
+}
+
+void FrameBooks::Forget(LentFrame& lent) {
+    index_.Erase(&lent.Frame());
+    lent = LentFrame{};
+    spare_.push_back(&lent);
+}
+
 TgfFrame* FrameBooks::Lend(const FrameOrigin& origin, std::span<const EntryRecord> entries,
                            std::span<const FrameTupletRecord> tuplets) {
-    LentFrame made;
-    made.origin = origin;
-    made.serial = ++lent_;
-    made.header = GuardedBlock(sizeof(TgfFrame));
-    made.entries = CopyOf(entries);
-    made.tuplets = CopyOf(tuplets);
-    // The books hold the record itself (in a map node, so it never moves), keyed by its header.
-    const TgfFrame* key = &made.Frame();
-    LentFrame* lent = &(frames_[key] = std::move(made));
+    LentFrame* lent = NewRecord();
+    lent->origin = origin;
+    lent->serial = ++lent_;
+    lent->memory = GuardedBlock({sizeof(TgfFrame), entries.size_bytes(), tuplets.size_bytes()});
+    if (!entries.empty()) std::memcpy(lent->memory.Data(LentFrame::kEntries), entries.data(), entries.size_bytes());
+    if (!tuplets.empty()) std::memcpy(lent->memory.Data(LentFrame::kTuplets), tuplets.data(), tuplets.size_bytes());
 
     TgfFrame& frame = lent->Frame();
     frame.slotList = origin.slotList;
@@ -46,10 +61,11 @@ TgfFrame* FrameBooks::Lend(const FrameOrigin& origin, std::span<const EntryRecor
     frame.measure = origin.measure;
     frame.layer = origin.layer;
     frame.saveInhibit = 0;
-    frame.entries = reinterpret_cast<EntryRecord*>(lent->entries.Data());
+    frame.entries = reinterpret_cast<EntryRecord*>(lent->EntryData());
     frame.entryCount = static_cast<int16_t>(entries.size());
-    frame.tuplets = reinterpret_cast<FrameTupletRecord*>(lent->tuplets.Data());
+    frame.tuplets = reinterpret_cast<FrameTupletRecord*>(lent->memory.Data(LentFrame::kTuplets));
     frame.tupletCount = static_cast<int16_t>(tuplets.size());
+    index_.Insert(&frame, lent);
 
     ++liveCount_;
     bytesNow_ += lent->Bytes();
@@ -63,31 +79,32 @@ void FrameBooks::Problem(const char* function, const LentFrame& lent, const char
 
 LentFrame* FrameBooks::Find(const TgfFrame* frame, const char* function, bool freeing) {
     if (frame == nullptr) return nullptr;
-    const auto it = frames_.find(frame);
-    if (it == frames_.end()) {
+    LentFrame* lent = index_.Find(frame);
+    if (lent == nullptr) {
         problems_.push_back(std::string(function) + ": a frame the host never lent (or long since freed)");
         return nullptr;
     }
-    LentFrame& lent = it->second;
-    if (!lent.live) {
-        Problem(function, lent, freeing ? "freed twice" : "used after it was freed");
+    if (!lent->live) {
+        Problem(function, *lent, freeing ? "freed twice" : "used after it was freed");
         return nullptr;
     }
-    return &lent;
+    return lent;
 }
 
 bool FrameBooks::Intact(LentFrame& lent, const char* function) {
     const char* damage = nullptr;
-    if (!lent.header.GuardsIntact()) {
+    const bool entryGuards =
+        lent.entriesMoved ? lent.movedEntries.GuardsIntact() : lent.memory.GuardsIntact(LentFrame::kEntries);
+    if (!lent.memory.GuardsIntact(LentFrame::kHeader)) {
         damage = "guard bytes around the header overwritten";
-    } else if (!lent.entries.GuardsIntact()) {
+    } else if (!entryGuards) {
         damage = "guard bytes around the entries overwritten";
-    } else if (!lent.tuplets.GuardsIntact()) {
+    } else if (!lent.memory.GuardsIntact(LentFrame::kTuplets)) {
         damage = "guard bytes around the tuplets overwritten";
     } else {
         const TgfFrame& frame = lent.Frame();
-        if (frame.entries != reinterpret_cast<EntryRecord*>(lent.entries.Data()) ||
-            frame.tuplets != reinterpret_cast<FrameTupletRecord*>(lent.tuplets.Data())) {
+        if (frame.entries != reinterpret_cast<EntryRecord*>(lent.EntryData()) ||
+            frame.tuplets != reinterpret_cast<FrameTupletRecord*>(lent.memory.Data(LentFrame::kTuplets))) {
             damage = "has an array pointer the host did not set";
         } else if (frame.entryCount < 0 || frame.entryCount > lent.EntryCapacity() || frame.tupletCount < 0 ||
                    frame.tupletCount > lent.TupletCapacity()) {
@@ -104,29 +121,37 @@ void FrameBooks::Release(LentFrame& lent) {
     lent.live = false;
     --liveCount_;
     bytesNow_ -= lent.Bytes();
-    for (GuardedBlock* block : {&lent.header, &lent.entries, &lent.tuplets}) {
-        block->Quarantine();
-        quarantinedBytes_ += block->PayloadBytes();
+    if (!quarantine_) {
+        Forget(lent);
+        return;
     }
-    freedOrder_.push_back(&lent.Frame());
-    TrimQuarantine();
+    lent.memory.Quarantine();
+    lent.movedEntries.Quarantine();
+    quarantinedBytes_ += lent.HeldBytes();
+    freedOrder_.push_back(&lent);
+    TrimQuarantine(kQuarantineLimit);
 }
 
 void FrameBooks::ReplaceEntries(LentFrame& lent, GuardedBlock fresh, int16_t count) {
-    bytesNow_ -= lent.entries.PayloadBytes();
+    bytesNow_ -= lent.EntryBytes();
     bytesNow_ += fresh.PayloadBytes();
     if (bytesNow_ > bytesPeak_) bytesPeak_ = bytesNow_;
-    Retire(std::exchange(lent.entries, std::move(fresh)), lent);
+    GuardedBlock old = std::exchange(lent.movedEntries, std::move(fresh));
+    if (quarantine_) {
+        if (lent.entriesMoved) {
+            old.Quarantine();
+            quarantinedBytes_ += old.PayloadBytes();
+            retiredArrays_.push_back(Retired{std::move(old), lent.serial, lent.origin});
+        } else {
+            // The first array lives on inside the frame's memory, poisoned until the frame goes.
+            lent.memory.RetirePayload(LentFrame::kEntries);
+        }
+    }
+    lent.entriesMoved = true;
     TgfFrame& frame = lent.Frame();
-    frame.entries = reinterpret_cast<EntryRecord*>(lent.entries.Data());
+    frame.entries = reinterpret_cast<EntryRecord*>(lent.EntryData());
     frame.entryCount = count;
-    TrimQuarantine();
-}
-
-void FrameBooks::Retire(GuardedBlock block, const LentFrame& owner) {
-    block.Quarantine();
-    quarantinedBytes_ += block.PayloadBytes();
-    retiredArrays_.push_back(Retired{std::move(block), owner.serial, owner.origin});
+    if (quarantine_) TrimQuarantine(kQuarantineLimit);
 }
 
 void FrameBooks::CheckRetired(Retired& retired) {
@@ -136,46 +161,54 @@ void FrameBooks::CheckRetired(Retired& retired) {
     retired.reported = true;
 }
 
+void FrameBooks::CheckRetiredInPlace(LentFrame& lent) {
+    if (lent.damageReported || !lent.entriesMoved || lent.memory.PoisonIntact(LentFrame::kEntries)) return;
+    problems_.push_back("the replaced entry array of " + lent.Describe() + " was written through a stale pointer");
+    lent.damageReported = true;
+}
+
 void FrameBooks::CheckFreed(LentFrame& lent) {
     if (lent.damageReported) return;
-    if (lent.header.PoisonIntact() && lent.entries.PoisonIntact() && lent.tuplets.PoisonIntact()) return;
+    if (lent.memory.PoisonIntact() && lent.movedEntries.PoisonIntact()) return;
     Problem("quarantine", lent, "written after it was freed");
     lent.damageReported = true;
 }
 
-void FrameBooks::TrimQuarantine() {
-    while (quarantinedBytes_ > kQuarantineLimit && !retiredArrays_.empty()) {
+void FrameBooks::TrimQuarantine(size_t limit) {
+    while (quarantinedBytes_ > limit && !retiredArrays_.empty()) {
         CheckRetired(retiredArrays_.front());
         quarantinedBytes_ -= retiredArrays_.front().block.PayloadBytes();
         retiredArrays_.pop_front();
     }
-    while (quarantinedBytes_ > kQuarantineLimit && !freedOrder_.empty()) {
-        const auto it = frames_.find(freedOrder_.front());
+    while (quarantinedBytes_ > limit && !freedOrder_.empty()) {
+        LentFrame& lent = *freedOrder_.front();
         freedOrder_.pop_front();
-        if (it == frames_.end()) continue;
-        CheckFreed(it->second);
-        quarantinedBytes_ -= it->second.Bytes();
-        frames_.erase(it);
+        CheckFreed(lent);
+        quarantinedBytes_ -= lent.HeldBytes();
+        Forget(lent);
     }
 }
 
 size_t FrameBooks::Audit() {
-    for (auto& [frame, lent] : frames_) {
+    index_.ForEach([this](LentFrame& lent) {
         if (lent.live) {
             Problem("CheckNoLiveFrames", lent, "still lent");
             Intact(lent, "CheckNoLiveFrames");
+            CheckRetiredInPlace(lent);
         } else {
             CheckFreed(lent);
         }
-    }
+    });
     for (Retired& retired : retiredArrays_) CheckRetired(retired);
     return liveCount_;
 }
 
 void FrameBooks::Clear() {
-    frames_.clear();
+    index_.Clear();
     freedOrder_.clear();
     retiredArrays_.clear();
+    spare_.clear();
+    pool_.clear();
     quarantinedBytes_ = 0;
     lent_ = 0;
     liveCount_ = 0;

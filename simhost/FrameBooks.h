@@ -1,9 +1,12 @@
 // The stand-in host's books on the frames it lends: where each came from, the guarded memory
-// behind it, and what became of it. Frames given back stay quarantined (not reused) so that a
-// later use of one is recognised as such rather than mistaken for a different frame.
+// behind it, and what became of it. With the quarantine on (the default), frames given back
+// are kept poisoned, not reused, so that a later use of one is recognised as such rather than
+// mistaken for a different frame, and a write into one shows; with it off they are released
+// at once, and only the checks a live frame needs remain.
 #pragma once
 
 #include "host/HostRecords.h"
+#include "simhost/FrameIndex.h"
 #include "simhost/GuardedBlock.h"
 
 #include <cstdint>
@@ -11,7 +14,6 @@
 #include <memory>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace simhost {
@@ -28,18 +30,31 @@ struct FrameOrigin {
 
 // One frame lent to the module.
 struct LentFrame {
-    FrameOrigin origin;
-    uint64_t serial;      // 1 for the first frame lent since the books were cleared
-    GuardedBlock header;  // the TgfFrame itself
-    GuardedBlock entries; // exactly entryCount records when lent or resized
-    GuardedBlock tuplets; // exactly tupletCount records when lent
+    // The payloads of `memory`.
+    static constexpr size_t kHeader = 0;
+    static constexpr size_t kEntries = 1;
+    static constexpr size_t kTuplets = 2;
+
+    FrameOrigin origin{};
+    uint64_t serial = 0;       // 1 for the first frame lent since the books were cleared
+    GuardedBlock memory;       // the TgfFrame, its entries and its tuplets: one allocation
+    GuardedBlock movedEntries; // the entries once an insert or delete gave them a new array
+    bool entriesMoved = false;
     bool live = true;
     bool damageReported = false;
 
-    TgfFrame& Frame() const { return *reinterpret_cast<TgfFrame*>(header.Data()); }
-    int EntryCapacity() const { return static_cast<int>(entries.PayloadBytes() / sizeof(EntryRecord)); }
-    int TupletCapacity() const { return static_cast<int>(tuplets.PayloadBytes() / sizeof(FrameTupletRecord)); }
-    size_t Bytes() const { return header.PayloadBytes() + entries.PayloadBytes() + tuplets.PayloadBytes(); }
+    TgfFrame& Frame() const { return *reinterpret_cast<TgfFrame*>(memory.Data(kHeader)); }
+    std::byte* EntryData() const { return entriesMoved ? movedEntries.Data() : memory.Data(kEntries); }
+    size_t EntryBytes() const { return entriesMoved ? movedEntries.PayloadBytes() : memory.PayloadBytes(kEntries); }
+    int EntryCapacity() const { return static_cast<int>(EntryBytes() / sizeof(EntryRecord)); }
+    int TupletCapacity() const { return static_cast<int>(memory.PayloadBytes(kTuplets) / sizeof(FrameTupletRecord)); }
+    // The records' bytes the module sees: header, entries and tuplet placements.
+    size_t Bytes() const { return memory.PayloadBytes(kHeader) + EntryBytes() + memory.PayloadBytes(kTuplets); }
+    // All payload bytes held, a retired entry array included.
+    size_t HeldBytes() const {
+        return memory.PayloadBytes(kHeader) + memory.PayloadBytes(kEntries) + memory.PayloadBytes(kTuplets) +
+               movedEntries.PayloadBytes();
+    }
     // "frame #3 (slot 2, measure 4, layer 0)", from the books, never from the frame's memory.
     std::string Describe() const;
 };
@@ -48,6 +63,11 @@ class FrameBooks {
 public:
     // Problems found are appended to `problems`.
     explicit FrameBooks(std::vector<std::string>& problems);
+    ~FrameBooks();
+
+    // Switching the quarantine off checks and releases what it holds.
+    void SetQuarantine(bool on);
+    bool QuarantineOn() const { return quarantine_; }
 
     // A new frame echoing `origin`, holding copies of `entries` and `tuplets`.
     TgfFrame* Lend(const FrameOrigin& origin, std::span<const EntryRecord> entries,
@@ -60,7 +80,7 @@ public:
     // Whether the frame's guards are intact and its arrays and counts are the ones lent, so
     // that everything its header points at lies inside host memory. Records the first damage.
     bool Intact(LentFrame& lent, const char* function);
-    // Takes a live frame back; its memory goes into quarantine.
+    // Takes a live frame back; its memory goes into quarantine, or is released.
     void Release(LentFrame& lent);
     // Gives a live frame a new entry array of `count` records; the old array goes into
     // quarantine, so that a stale pointer to it never reaches live memory.
@@ -77,8 +97,8 @@ public:
     void Clear();
 
 private:
-    // A replaced entry array, with the frame it belonged to (described only if it is found
-    // written to).
+    // A replaced entry array of its own, with the frame it belonged to (described only if it
+    // is found written to).
     struct Retired {
         GuardedBlock block;
         uint64_t serial;
@@ -86,15 +106,22 @@ private:
         bool reported = false;
     };
     void Problem(const char* function, const LentFrame& lent, const char* what);
-    void Retire(GuardedBlock block, const LentFrame& owner);
     void CheckRetired(Retired& retired);
+    void CheckRetiredInPlace(LentFrame& lent);
     void CheckFreed(LentFrame& lent);
-    void TrimQuarantine();
+    void TrimQuarantine(size_t limit);
+    // A record from the pool; records are reused, so lending allocates only the frame's memory.
+    LentFrame* NewRecord();
+    // Drops the frame from the books and releases its memory.
+    void Forget(LentFrame& lent);
 
     std::vector<std::string>& problems_;
-    std::unordered_map<const TgfFrame*, LentFrame> frames_; // nodes: a LentFrame never moves
-    std::deque<const TgfFrame*> freedOrder_;                // oldest first
-    std::deque<Retired> retiredArrays_;                     // oldest first
+    bool quarantine_ = true;
+    FrameIndex index_; // live frames, and quarantined ones
+    std::vector<std::unique_ptr<LentFrame[]>> pool_;
+    std::vector<LentFrame*> spare_;
+    std::deque<LentFrame*> freedOrder_; // oldest first
+    std::deque<Retired> retiredArrays_; // oldest first
     size_t quarantinedBytes_ = 0;
     uint64_t lent_ = 0;
     size_t liveCount_ = 0;

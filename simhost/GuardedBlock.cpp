@@ -1,6 +1,8 @@
 #include "simhost/GuardedBlock.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <utility>
 
@@ -26,64 +28,110 @@ namespace {
 
 constexpr std::byte kGuardByte{0xFD};
 constexpr std::byte kPoisonByte{0xDD};
+// Payloads start at this alignment; the padding before the next one is part of the guard band.
+constexpr size_t kAlign = 8;
 
 // Every byte equals `value` when the first does and each equals its successor.
 bool AllEqual(const std::byte* p, size_t n, std::byte value) {
     return n == 0 || (p[0] == value && std::memcmp(p, p + 1, n - 1) == 0);
 }
 
+size_t RoundUp(size_t n) { return (n + kAlign - 1) / kAlign * kAlign; }
+
 } // namespace
 
-GuardedBlock::GuardedBlock(size_t payloadBytes)
-    : raw_(static_cast<std::byte*>(::operator new(payloadBytes + 2 * kGuardBytes))), payload_(payloadBytes) {
-    std::memset(raw_, static_cast<int>(kGuardByte), kGuardBytes);
-    std::memset(raw_ + kGuardBytes, 0, payload_);
-    std::memset(raw_ + kGuardBytes + payload_, static_cast<int>(kGuardByte), kGuardBytes);
+GuardedBlock::GuardedBlock(std::initializer_list<size_t> payloadBytes)
+    : count_(std::min(payloadBytes.size(), kMaxPayloads)) {
+    size_t offset = kGuardBytes;
+    const size_t* size = payloadBytes.begin();
+    for (size_t i = 0; i < count_; ++i) {
+        start_[i] = offset;
+        size_[i] = size[i];
+        offset = RoundUp(offset + size[i] + kGuardBytes);
+    }
+    total_ = offset;
+    raw_ = static_cast<std::byte*>(::operator new(total_));
+    std::memset(raw_, static_cast<int>(kGuardByte), total_);
+    for (size_t i = 0; i < count_; ++i) std::memset(raw_ + start_[i], 0, size_[i]);
 }
 
 GuardedBlock::~GuardedBlock() { Release(); }
 
-GuardedBlock::GuardedBlock(GuardedBlock&& other) noexcept
-    : raw_(std::exchange(other.raw_, nullptr)),
-      payload_(std::exchange(other.payload_, 0)),
-      quarantined_(std::exchange(other.quarantined_, false)) {}
+GuardedBlock::GuardedBlock(GuardedBlock&& other) noexcept { *this = std::move(other); }
 
 GuardedBlock& GuardedBlock::operator=(GuardedBlock&& other) noexcept {
     if (this != &other) {
         Release();
         raw_ = std::exchange(other.raw_, nullptr);
-        payload_ = std::exchange(other.payload_, 0);
+        total_ = std::exchange(other.total_, 0);
+        count_ = std::exchange(other.count_, 0);
+        std::copy(std::begin(other.start_), std::end(other.start_), start_);
+        std::copy(std::begin(other.size_), std::end(other.size_), size_);
+        std::copy(std::begin(other.retired_), std::end(other.retired_), retired_);
         quarantined_ = std::exchange(other.quarantined_, false);
+        std::fill(std::begin(other.size_), std::end(other.size_), 0);
     }
     return *this;
 }
 
 void GuardedBlock::Release() {
     if (raw_ == nullptr) return;
-    SIMHOST_UNPOISON(raw_, Total());
+    SIMHOST_UNPOISON(raw_, total_);
     ::operator delete(raw_);
     raw_ = nullptr;
-    payload_ = 0;
+    total_ = 0;
+    count_ = 0;
+    std::fill(std::begin(size_), std::end(size_), 0);
+    std::fill(std::begin(retired_), std::end(retired_), false);
     quarantined_ = false;
 }
 
+bool GuardedBlock::GuardsIntact(size_t payload) const {
+    if (raw_ == nullptr || quarantined_ || payload >= count_) return true;
+    const size_t before = payload == 0 ? 0 : start_[payload - 1] + size_[payload - 1];
+    const size_t after = start_[payload] + size_[payload];
+    const size_t end = payload + 1 < count_ ? start_[payload + 1] : total_;
+    return AllEqual(raw_ + before, start_[payload] - before, kGuardByte) &&
+           AllEqual(raw_ + after, end - after, kGuardByte);
+}
+
 bool GuardedBlock::GuardsIntact() const {
-    if (raw_ == nullptr || quarantined_) return true;
-    return AllEqual(raw_, kGuardBytes, kGuardByte) && AllEqual(raw_ + kGuardBytes + payload_, kGuardBytes, kGuardByte);
+    for (size_t i = 0; i < count_; ++i) {
+        if (!GuardsIntact(i)) return false;
+    }
+    return true;
 }
 
 void GuardedBlock::Quarantine() {
     if (raw_ == nullptr || quarantined_) return;
-    std::memset(raw_, static_cast<int>(kPoisonByte), Total());
-    SIMHOST_POISON(raw_, Total());
+    SIMHOST_UNPOISON(raw_, total_);
+    std::memset(raw_, static_cast<int>(kPoisonByte), total_);
+    SIMHOST_POISON(raw_, total_);
     quarantined_ = true;
+}
+
+void GuardedBlock::RetirePayload(size_t payload) {
+    if (raw_ == nullptr || quarantined_ || payload >= count_ || retired_[payload]) return;
+    std::memset(raw_ + start_[payload], static_cast<int>(kPoisonByte), size_[payload]);
+    SIMHOST_POISON(raw_ + start_[payload], size_[payload]);
+    retired_[payload] = true;
 }
 
 bool GuardedBlock::PoisonIntact() const {
     if (raw_ == nullptr || !quarantined_) return true;
-    SIMHOST_UNPOISON(raw_, Total());
-    const bool intact = AllEqual(raw_, Total(), kPoisonByte);
-    SIMHOST_POISON(raw_, Total());
+    SIMHOST_UNPOISON(raw_, total_);
+    const bool intact = AllEqual(raw_, total_, kPoisonByte);
+    SIMHOST_POISON(raw_, total_);
+    return intact;
+}
+
+bool GuardedBlock::PoisonIntact(size_t payload) const {
+    if (quarantined_) return PoisonIntact();
+    if (raw_ == nullptr || payload >= count_ || !retired_[payload]) return true;
+    std::byte* data = raw_ + start_[payload];
+    SIMHOST_UNPOISON(data, size_[payload]);
+    const bool intact = AllEqual(data, size_[payload], kPoisonByte);
+    SIMHOST_POISON(data, size_[payload]);
     return intact;
 }
 

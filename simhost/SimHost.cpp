@@ -100,6 +100,7 @@ Host::~Host() = default;
 
 void Host::Reset() {
     books_->Clear();
+    books_->SetQuarantine(true);
     documents_.clear();
     currentDocument_ = 0;
     selection_ = RegionRecord{};
@@ -172,6 +173,9 @@ void Host::FailNthCall(uint64_t n) {
     failCountdown_ = n;
     nthFailure_ = Function::Count;
 }
+
+void Host::SetChecks(bool on) { books_->SetQuarantine(on); }
+bool Host::ChecksOn() const { return books_->QuarantineOn(); }
 
 size_t Host::LiveFrameCount() const { return books_->LiveCount(); }
 size_t Host::FrameBytesNow() const { return books_->BytesNow(); }

@@ -7,6 +7,7 @@
 #include "host/HostFunctionList.h"
 #include "host/HostRecords.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -49,13 +50,6 @@ struct CellAddress {
     int16_t measure;
     int16_t layer;
     auto operator<=>(const CellAddress&) const = default;
-};
-
-struct CellAddressHash {
-    size_t operator()(const CellAddress& c) const noexcept {
-        return std::hash<uint64_t>{}(uint64_t{static_cast<uint16_t>(c.instrument)} << 32 |
-                                     uint64_t{static_cast<uint16_t>(c.measure)} << 16 | static_cast<uint16_t>(c.layer));
-    }
 };
 
 class FrameBooks;
@@ -105,13 +99,34 @@ public:
     void PurgeDetails(uint32_t number);
 
 private:
+    using Cell = std::vector<EntryRecord>;
+    // The cells of one measure of one staff, layer indexes 0..3.
+    using MeasureCells = std::array<Cell, 4>;
+    // Where an instrument's first staff sits, and which of staffCells_ holds its cells.
+    struct Staff {
+        int16_t slot;
+        uint32_t cells;
+    };
+    // The cell at `address`; null when none was stored there.
+    const Cell* FindCell(const CellAddress& address) const;
+    Cell& CellAt(const CellAddress& address);
+    void SetOwner(uint32_t number, const CellAddress& cell);
+    void DropOwner(uint32_t number, const CellAddress& cell);
+
     int16_t number_;
     int16_t measureCount_ = 0;
     uint32_t lastEntryNumber_ = 0;
     std::vector<int16_t> instruments_;
-    // Looked up once per frame lent: hashed, not ordered, since nothing walks it in order.
-    std::unordered_map<CellAddress, std::vector<EntryRecord>, CellAddressHash> cells_;
-    std::unordered_map<uint32_t, CellAddress> cellOfEntry_;
+    std::unordered_map<int16_t, Staff> staves_;
+    // Looked up once per frame lent, so kept in flat arrays: per instrument, per measure
+    // (measure 1 first), per layer index. Cells outside those (an instrument on no staff, a
+    // measure below 1, another layer index) sit in otherCells_.
+    std::vector<std::vector<MeasureCells>> staffCells_;
+    std::map<CellAddress, Cell> otherCells_;
+    // The cell of each entry number: numbers are handed out one after another, so an array
+    // indexed by number holds them; a number far beyond the others goes in otherOwners_.
+    std::vector<std::optional<CellAddress>> owners_;
+    std::unordered_map<uint32_t, CellAddress> otherOwners_;
     std::map<EDataAddress, std::vector<uint8_t>> edata_;
 };
 
@@ -163,8 +178,16 @@ public:
     uint64_t CallCount() const { return callCount_; }
     uint64_t CallCount(Function f) const { return perFunction_[static_cast<int>(f)]; }
 
-    // Books on lent frames. Frames given back stay quarantined until Reset (up to a bound),
-    // so that a later use of one is recorded as such.
+    // The checks that exist for tests, on after every Reset: frames and entry arrays given
+    // back stay quarantined until Reset (up to a bound), so that a later use of one is recorded
+    // as such and a write into one shows when CheckNoLiveFrames looks again. The command and
+    // the benchmarks switch them off: memory given back is then released at once. The host
+    // answers the module alike either way, and a live frame's guards, counts and pointers are
+    // checked either way.
+    void SetChecks(bool on);
+    bool ChecksOn() const;
+
+    // Books on lent frames.
     size_t LiveFrameCount() const;
     // Misuse seen so far: double frees, use of freed frames, unknown frames, overwritten
     // guard bytes, counts or array pointers the host did not set, headers that no longer echo

@@ -93,6 +93,29 @@ TEST_F(BooksTest, QuarantineStaysBoundedOverLongRuns) {
     EXPECT_TRUE(host.CheckNoLiveFrames());
 }
 
+TEST_F(BooksTest, WithChecksOffFreedFramesGoAtOnceAndLiveOnesAreStillChecked) {
+    host.SetChecks(false);
+    FX_FreeTGF(frame, V);
+    std::vector<TgfFrame*> frames;
+    for (int i = 0; i < 600; ++i) frames.push_back(FX_LoadTGF(0, 1, 1, 0, 0, V));
+    for (size_t i = 0; i < frames.size(); i += 2) EXPECT_EQ(FX_FreeTGF(frames[i], V), 1);
+    // Every frame still lent is found among the others given back.
+    for (size_t i = 1; i < frames.size(); i += 2) EXPECT_EQ(FX_SaveTGF(frames[i], V), 1) << i;
+    EXPECT_EQ(FX_InsertEXENTRY(frames[3], 0, 1, V), 1);
+    EXPECT_EQ(frames[3]->entryCount, 3);
+    EXPECT_TRUE(host.Problems().empty());
+    std::memset(&frames[1]->entries[frames[1]->entryCount], 0x11, 8);
+    EXPECT_EQ(FX_SaveTGF(frames[1], V), 0);
+    for (size_t i = 1; i < frames.size(); i += 2) EXPECT_EQ(FX_FreeTGF(frames[i], V), 1);
+    EXPECT_EQ(FX_FreeTGF(frames[1], V), 0);
+    EXPECT_TRUE(Recorded("guard bytes around the entries overwritten"));
+    EXPECT_TRUE(Recorded("never lent"));
+    EXPECT_EQ(host.Problems().size(), 2u);
+    EXPECT_TRUE(host.CheckNoLiveFrames());
+    host.Reset();
+    EXPECT_TRUE(host.ChecksOn());
+}
+
 TEST_F(BooksTest, FrameBytesAreCountedWhileLent) {
     const size_t one = sizeof(TgfFrame) + 2 * sizeof(EntryRecord);
     EXPECT_EQ(host.FrameBytesNow(), one);

@@ -28,6 +28,32 @@ TEST_F(HostStateTest, SlotsAndInstrumentsMapBothWays) {
     EXPECT_EQ(FX_InstToSlot(11, 0, V), 0);
 }
 
+TEST_F(HostStateTest, CellsAndEntryOwnersAreKeptAtAnyAddress) {
+    const EntryRecord q = Note(simhost::kQuarter);
+    doc->SetEntries(44, 2, 0, {q}); // no staff holds instrument 44 yet
+    doc->SetEntries(11, 0, 0, {q});
+    doc->SetEntries(11, 3, 7, {q});
+    doc->SetEntries(11, 900, 3, {q});
+    doc->SetEntries(12, 1, 0, {Note(simhost::kQuarter, 4000000000u)});
+    for (const simhost::CellAddress c : {simhost::CellAddress{44, 2, 0}, {11, 0, 0}, {11, 3, 7}, {11, 900, 3}}) {
+        EXPECT_EQ(doc->Entries(c.instrument, c.measure, c.layer).size(), 1u) << c.measure;
+        EXPECT_EQ(doc->CellOfEntry(NumberOf(doc->Entries(c.instrument, c.measure, c.layer)[0])), c);
+    }
+    EXPECT_TRUE(doc->Entries(11, 3, 0).empty());
+    EXPECT_TRUE(doc->Entries(11, 901, 3).empty());
+    EXPECT_EQ(doc->NextEntryNumber(), 4000000001u);
+
+    EXPECT_EQ(doc->AddStaff(44), 4);
+    EXPECT_EQ(FX_InstToSlot(44, 0, V), 4);
+    TgfFrame* frame = FX_LoadTGF(0, 4, 2, 0, 0, V);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->entryCount, 1);
+    FX_FreeTGF(frame, V);
+    EXPECT_EQ(doc->CellOfEntry(4000000000u), (simhost::CellAddress{12, 1, 0}));
+    doc->SetEntries(12, 1, 0, {});
+    EXPECT_FALSE(doc->CellOfEntry(4000000000u).has_value());
+}
+
 TEST_F(HostStateTest, LayersAreShownWithinTheLayerCount) {
     EXPECT_EQ(FX_GetMaxLayers(V), 4);
     host.SetMaxLayers(3);
