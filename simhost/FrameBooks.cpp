@@ -11,6 +11,9 @@ namespace {
 constexpr size_t kQuarantineLimit = size_t{64} << 20;
 // Records are made this many at a time.
 constexpr size_t kPoolChunk = 256;
+// Blocks kept for reuse with the quarantine off, and how many of the latest NewBlock tries.
+constexpr size_t kSpareBlocks = 1024;
+constexpr size_t kSpareTries = 4;
 
 std::string DescribeFrame(uint64_t serial, const FrameOrigin& origin) {
     return "frame #" + std::to_string(serial) + " (slot " + std::to_string(origin.slot) + ", measure " +
@@ -42,8 +45,28 @@ LentFrame* FrameBooks::NewRecord() {
 
 void FrameBooks::Forget(LentFrame& lent) {
     index_.Erase(&lent.Frame());
+    if (!quarantine_) {
+        Recycle(std::move(lent.memory));
+        Recycle(std::move(lent.movedEntries));
+    }
     lent = LentFrame{};
     spare_.push_back(&lent);
+}
+
+GuardedBlock FrameBooks::NewBlock(std::initializer_list<size_t> payloadBytes) {
+    for (size_t tried = 0; tried < kSpareTries && tried < spareBlocks_.size(); ++tried) {
+        GuardedBlock& spare = spareBlocks_[spareBlocks_.size() - 1 - tried];
+        if (!spare.Refit(payloadBytes)) continue;
+        GuardedBlock block = std::move(spare);
+        std::swap(spare, spareBlocks_.back());
+        spareBlocks_.pop_back();
+        return block;
+    }
+    return GuardedBlock(payloadBytes);
+}
+
+void FrameBooks::Recycle(GuardedBlock block) {
+    if (block.Data() != nullptr && spareBlocks_.size() < kSpareBlocks) spareBlocks_.push_back(std::move(block));
 }
 
 TgfFrame* FrameBooks::Lend(const FrameOrigin& origin, std::span<const EntryRecord> entries,
@@ -51,7 +74,7 @@ TgfFrame* FrameBooks::Lend(const FrameOrigin& origin, std::span<const EntryRecor
     LentFrame* lent = NewRecord();
     lent->origin = origin;
     lent->serial = ++lent_;
-    lent->memory = GuardedBlock({sizeof(TgfFrame), entries.size_bytes(), tuplets.size_bytes()});
+    lent->memory = NewBlock({sizeof(TgfFrame), entries.size_bytes(), tuplets.size_bytes()});
     if (!entries.empty()) std::memcpy(lent->memory.Data(LentFrame::kEntries), entries.data(), entries.size_bytes());
     if (!tuplets.empty()) std::memcpy(lent->memory.Data(LentFrame::kTuplets), tuplets.data(), tuplets.size_bytes());
 
@@ -137,7 +160,9 @@ void FrameBooks::ReplaceEntries(LentFrame& lent, GuardedBlock fresh, int16_t cou
     bytesNow_ += fresh.PayloadBytes();
     if (bytesNow_ > bytesPeak_) bytesPeak_ = bytesNow_;
     GuardedBlock old = std::exchange(lent.movedEntries, std::move(fresh));
-    if (quarantine_) {
+    if (!quarantine_) {
+        Recycle(std::move(old));
+    } else {
         if (lent.entriesMoved) {
             old.Quarantine();
             quarantinedBytes_ += old.PayloadBytes();
@@ -209,6 +234,7 @@ void FrameBooks::Clear() {
     retiredArrays_.clear();
     spare_.clear();
     pool_.clear();
+    spareBlocks_.clear();
     quarantinedBytes_ = 0;
     lent_ = 0;
     liveCount_ = 0;

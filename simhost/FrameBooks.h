@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <string>
@@ -69,6 +70,10 @@ public:
     void SetQuarantine(bool on);
     bool QuarantineOn() const { return quarantine_; }
 
+    // Zeroed payloads between guards: with the quarantine off, memory given back before is
+    // used again where it fits.
+    GuardedBlock NewBlock(std::initializer_list<size_t> payloadBytes);
+
     // A new frame echoing `origin`, holding copies of `entries` and `tuplets`.
     TgfFrame* Lend(const FrameOrigin& origin, std::span<const EntryRecord> entries,
                    std::span<const FrameTupletRecord> tuplets);
@@ -114,14 +119,17 @@ private:
     LentFrame* NewRecord();
     // Drops the frame from the books and releases its memory.
     void Forget(LentFrame& lent);
+    // Keeps a block given back for NewBlock (a bounded number of them), or releases it.
+    void Recycle(GuardedBlock block);
 
     std::vector<std::string>& problems_;
     bool quarantine_ = true;
     FrameIndex index_; // live frames, and quarantined ones
     std::vector<std::unique_ptr<LentFrame[]>> pool_;
     std::vector<LentFrame*> spare_;
-    std::deque<LentFrame*> freedOrder_; // oldest first
-    std::deque<Retired> retiredArrays_; // oldest first
+    std::vector<GuardedBlock> spareBlocks_; // most recently given back last
+    std::deque<LentFrame*> freedOrder_;     // oldest first
+    std::deque<Retired> retiredArrays_;     // oldest first
     size_t quarantinedBytes_ = 0;
     uint64_t lent_ = 0;
     size_t liveCount_ = 0;

@@ -40,19 +40,47 @@ size_t RoundUp(size_t n) { return (n + kAlign - 1) / kAlign * kAlign; }
 
 } // namespace
 
-GuardedBlock::GuardedBlock(std::initializer_list<size_t> payloadBytes)
-    : count_(std::min(payloadBytes.size(), kMaxPayloads)) {
+size_t GuardedBlock::Layout(std::initializer_list<size_t> payloadBytes) {
+    count_ = std::min(payloadBytes.size(), kMaxPayloads);
     size_t offset = kGuardBytes;
     const size_t* size = payloadBytes.begin();
-    for (size_t i = 0; i < count_; ++i) {
-        start_[i] = offset;
-        size_[i] = size[i];
-        offset = RoundUp(offset + size[i] + kGuardBytes);
+    for (size_t i = 0; i < kMaxPayloads; ++i) {
+        start_[i] = i < count_ ? offset : 0;
+        size_[i] = i < count_ ? size[i] : 0;
+        retired_[i] = false;
+        if (i < count_) offset = RoundUp(offset + size[i] + kGuardBytes);
     }
-    total_ = offset;
-    raw_ = static_cast<std::byte*>(::operator new(total_));
-    std::memset(raw_, static_cast<int>(kGuardByte), total_);
+    return offset;
+}
+
+// Guard bytes everywhere but the payloads, which are zeroed.
+void GuardedBlock::Clean() {
+    std::memset(raw_, static_cast<int>(kGuardByte), capacity_);
     for (size_t i = 0; i < count_; ++i) std::memset(raw_ + start_[i], 0, size_[i]);
+    quarantined_ = false;
+}
+
+GuardedBlock::GuardedBlock(std::initializer_list<size_t> payloadBytes) {
+    const size_t needed = Layout(payloadBytes);
+    // Rounded up to a power of two, so that a block given back fits frames a little larger;
+    // the bytes beyond the last payload's band are guard bytes too.
+    capacity_ = kGuardBytes * 4;
+    while (capacity_ < needed) capacity_ *= 2;
+    raw_ = static_cast<std::byte*>(::operator new(capacity_));
+    Clean();
+}
+
+bool GuardedBlock::Refit(std::initializer_list<size_t> payloadBytes) {
+    if (raw_ == nullptr) return false;
+    size_t needed = kGuardBytes;
+    for (size_t i = 0; i < std::min(payloadBytes.size(), kMaxPayloads); ++i) {
+        needed = RoundUp(needed + payloadBytes.begin()[i] + kGuardBytes);
+    }
+    if (needed > capacity_) return false;
+    SIMHOST_UNPOISON(raw_, capacity_);
+    Layout(payloadBytes);
+    Clean();
+    return true;
 }
 
 GuardedBlock::~GuardedBlock() { Release(); }
@@ -63,7 +91,7 @@ GuardedBlock& GuardedBlock::operator=(GuardedBlock&& other) noexcept {
     if (this != &other) {
         Release();
         raw_ = std::exchange(other.raw_, nullptr);
-        total_ = std::exchange(other.total_, 0);
+        capacity_ = std::exchange(other.capacity_, 0);
         count_ = std::exchange(other.count_, 0);
         std::copy(std::begin(other.start_), std::end(other.start_), start_);
         std::copy(std::begin(other.size_), std::end(other.size_), size_);
@@ -76,10 +104,10 @@ GuardedBlock& GuardedBlock::operator=(GuardedBlock&& other) noexcept {
 
 void GuardedBlock::Release() {
     if (raw_ == nullptr) return;
-    SIMHOST_UNPOISON(raw_, total_);
+    SIMHOST_UNPOISON(raw_, capacity_);
     ::operator delete(raw_);
     raw_ = nullptr;
-    total_ = 0;
+    capacity_ = 0;
     count_ = 0;
     std::fill(std::begin(size_), std::end(size_), 0);
     std::fill(std::begin(retired_), std::end(retired_), false);
@@ -90,7 +118,7 @@ bool GuardedBlock::GuardsIntact(size_t payload) const {
     if (raw_ == nullptr || quarantined_ || payload >= count_) return true;
     const size_t before = payload == 0 ? 0 : start_[payload - 1] + size_[payload - 1];
     const size_t after = start_[payload] + size_[payload];
-    const size_t end = payload + 1 < count_ ? start_[payload + 1] : total_;
+    const size_t end = payload + 1 < count_ ? start_[payload + 1] : capacity_;
     return AllEqual(raw_ + before, start_[payload] - before, kGuardByte) &&
            AllEqual(raw_ + after, end - after, kGuardByte);
 }
@@ -104,9 +132,9 @@ bool GuardedBlock::GuardsIntact() const {
 
 void GuardedBlock::Quarantine() {
     if (raw_ == nullptr || quarantined_) return;
-    SIMHOST_UNPOISON(raw_, total_);
-    std::memset(raw_, static_cast<int>(kPoisonByte), total_);
-    SIMHOST_POISON(raw_, total_);
+    SIMHOST_UNPOISON(raw_, capacity_);
+    std::memset(raw_, static_cast<int>(kPoisonByte), capacity_);
+    SIMHOST_POISON(raw_, capacity_);
     quarantined_ = true;
 }
 
@@ -119,9 +147,9 @@ void GuardedBlock::RetirePayload(size_t payload) {
 
 bool GuardedBlock::PoisonIntact() const {
     if (raw_ == nullptr || !quarantined_) return true;
-    SIMHOST_UNPOISON(raw_, total_);
-    const bool intact = AllEqual(raw_, total_, kPoisonByte);
-    SIMHOST_POISON(raw_, total_);
+    SIMHOST_UNPOISON(raw_, capacity_);
+    const bool intact = AllEqual(raw_, capacity_, kPoisonByte);
+    SIMHOST_POISON(raw_, capacity_);
     return intact;
 }
 

@@ -28,6 +28,10 @@ public:
     GuardedBlock(const GuardedBlock&) = delete;
     GuardedBlock& operator=(const GuardedBlock&) = delete;
 
+    // Lays out zeroed payloads of these sizes afresh in the memory already held, when they
+    // fit; answers whether they did (the block is unchanged when not).
+    bool Refit(std::initializer_list<size_t> payloadBytes);
+
     // Start of a payload; null for a default-constructed block.
     std::byte* Data(size_t payload = 0) const { return raw_ == nullptr ? nullptr : raw_ + start_[payload]; }
     size_t PayloadBytes(size_t payload = 0) const { return size_[payload]; }
@@ -46,10 +50,13 @@ public:
     bool PoisonIntact(size_t payload) const;
 
 private:
+    // Places the payloads from the start; answers the bytes they need, guards included.
+    size_t Layout(std::initializer_list<size_t> payloadBytes);
+    void Clean();
     void Release();
 
     std::byte* raw_ = nullptr;
-    size_t total_ = 0;
+    size_t capacity_ = 0; // bytes allocated
     size_t count_ = 0;
     size_t start_[kMaxPayloads] = {};
     size_t size_[kMaxPayloads] = {};

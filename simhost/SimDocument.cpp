@@ -106,13 +106,25 @@ void Document::SetEntries(int16_t instrument, int16_t measure, int16_t layer, st
     Cell& stored = CellAt(cell);
     // Entry numbers are copied out before use: inside packed records they may sit unaligned.
     for (const EntryRecord& old : stored) DropOwner(old.entryNumber, cell);
-    for (EntryRecord& entry : entries) {
+    stored = std::move(entries);
+    Adopt(cell, stored);
+}
+
+void Document::StoreEntries(int16_t instrument, int16_t measure, int16_t layer, std::span<const EntryRecord> entries) {
+    const CellAddress cell{instrument, measure, layer};
+    Cell& stored = CellAt(cell);
+    for (const EntryRecord& old : stored) DropOwner(old.entryNumber, cell);
+    stored.assign(entries.begin(), entries.end());
+    Adopt(cell, stored);
+}
+
+void Document::Adopt(const CellAddress& cell, std::vector<EntryRecord>& stored) {
+    for (EntryRecord& entry : stored) {
         if (entry.entryNumber == 0) entry.entryNumber = NextEntryNumber();
         const uint32_t number = entry.entryNumber;
         if (number > lastEntryNumber_) lastEntryNumber_ = number;
         if (number != 0) SetOwner(number, cell);
     }
-    stored = std::move(entries);
 }
 
 uint32_t Document::AddEntry(int16_t instrument, int16_t measure, int16_t layer, EntryRecord entry) {

@@ -4,10 +4,10 @@
 #include "simhost/SimFormat.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <limits>
-#include <unordered_set>
 
 namespace simhost {
 namespace {
@@ -46,6 +46,9 @@ private:
 std::vector<FrameTupletRecord> PlaceTuplets(const Document& document, const std::vector<EntryRecord>& entries) {
     std::vector<FrameTupletRecord> placements;
     const auto& store = document.EData();
+    // A score without tuplets is answered without a search per entry.
+    const auto first = store.lower_bound(EDataAddress{kTupletTag, 0, 0});
+    if (first == store.end() || first->first.tag != kTupletTag) return placements;
     for (size_t index = 0; index < entries.size(); ++index) {
         const uint32_t number = entries[index].entryNumber;
         if (number == 0) continue;
@@ -84,8 +87,14 @@ void ShiftTuplets(TgfFrame& frame, int oldCount, int from, int dropped, int shif
 bool InsideHostCall() { return gCallDepth > 0; }
 
 const char* FunctionName(Function f) {
-    const char* name = host_binding::HostFunctionName(f);
-    return name != nullptr ? name : "unknown function";
+    // Built once: the frame books name the function on every call they check.
+    static const auto kNames = [] {
+        std::array<const char*, kFunctionCount> names{};
+        for (int i = 0; i < kFunctionCount; ++i) names[i] = host_binding::HostFunctionName(static_cast<Function>(i));
+        return names;
+    }();
+    const int i = static_cast<int>(f);
+    return i >= 0 && i < kFunctionCount && kNames[i] != nullptr ? kNames[i] : "unknown function";
 }
 
 Host& Host::Instance() {
@@ -241,29 +250,43 @@ int16_t Host::SaveTGF(TgfFrame* frame) {
     // Numbers the module may keep are those it was given for this cell; anything else (a
     // duplicate, a number of another cell, one never given out) is recorded and renumbered.
     const CellAddress cell{origin.instrument, origin.measure, origin.layer};
-    std::vector<EntryRecord> entries(frame->entries, frame->entries + frame->entryCount);
-    std::unordered_set<uint32_t> kept;
+    std::vector<EntryRecord>& entries = saveScratch_.entries;
+    entries.assign(frame->entries, frame->entries + frame->entryCount);
+    // The numbers in order, each with the first entry that carries it.
+    std::vector<std::pair<uint32_t, size_t>>& numbers = saveScratch_.numbers;
+    numbers.clear();
     for (size_t i = 0; i < entries.size(); ++i) {
-        const uint32_t number = entries[i].entryNumber;
-        if (number == 0) continue;
-        const auto owner = document->CellOfEntry(number);
-        const bool duplicate = !kept.insert(number).second;
-        if (!duplicate && number <= document->LastEntryNumber() && (!owner || *owner == cell)) continue;
-        problems_.push_back(problem() + " entry " + std::to_string(i) + " carries number " + std::to_string(number) +
-                            " that is not its own");
+        if (entries[i].entryNumber != 0) numbers.emplace_back(uint32_t{entries[i].entryNumber}, i);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    std::vector<bool>& refused = saveScratch_.refused;
+    refused.assign(entries.size(), false);
+    for (size_t k = 0; k < numbers.size(); ++k) {
+        const auto [number, i] = numbers[k];
+        const bool duplicate = k > 0 && numbers[k - 1].first == number;
+        const auto owner = duplicate ? std::nullopt : document->CellOfEntry(number);
+        refused[i] = duplicate || number > document->LastEntryNumber() || (owner && *owner != cell);
+    }
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (!refused[i]) continue;
+        problems_.push_back(problem() + " entry " + std::to_string(i) + " carries number " +
+                            std::to_string(entries[i].entryNumber) + " that is not its own");
         entries[i].entryNumber = 0;
-        if (!duplicate) kept.erase(number);
     }
+    // Kept: a number whose first entry keeps it.
+    const auto kept = [&numbers, &refused](uint32_t number) {
+        const auto it = std::lower_bound(numbers.begin(), numbers.end(), std::pair<uint32_t, size_t>{number, 0});
+        return it != numbers.end() && it->first == number && !refused[it->second];
+    };
 
-    std::vector<uint32_t> before;
+    std::vector<uint32_t>& gone = saveScratch_.gone;
+    gone.clear();
     for (const EntryRecord& old : document->Entries(cell.instrument, cell.measure, cell.layer)) {
-        before.push_back(uint32_t{old.entryNumber});
+        if (!kept(old.entryNumber)) gone.push_back(old.entryNumber);
     }
-    document->SetEntries(cell.instrument, cell.measure, cell.layer, std::move(entries));
+    document->StoreEntries(cell.instrument, cell.measure, cell.layer, entries);
     // Deleted entries take their details with them.
-    for (const uint32_t number : before) {
-        if (!kept.contains(number)) document->PurgeDetails(number);
-    }
+    for (const uint32_t number : gone) document->PurgeDetails(number);
     return 1;
 }
 
@@ -300,7 +323,7 @@ int16_t Host::Reshape(TgfFrame* frame, Function f, int index, int removed, int a
     if (index < 0 || removed < 0 || added < 0 || index + removed > oldCount || newCount > kMaxCount) return 0;
 
     // Always a new array, so that a pointer kept across the call is caught as stale.
-    GuardedBlock fresh(static_cast<size_t>(newCount) * sizeof(EntryRecord));
+    GuardedBlock fresh = books_->NewBlock({static_cast<size_t>(newCount) * sizeof(EntryRecord)});
     auto* entries = reinterpret_cast<EntryRecord*>(fresh.Data());
     std::copy(frame->entries, frame->entries + index, entries);
     std::copy(frame->entries + index + removed, frame->entries + oldCount, entries + index + added);

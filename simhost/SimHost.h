@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -80,6 +81,8 @@ public:
     // Replaces them; entries numbered 0 get fresh numbers, and the counter moves past any
     // higher number stored, so that no number is given twice. Answers nothing.
     void SetEntries(int16_t instrument, int16_t measure, int16_t layer, std::vector<EntryRecord> entries);
+    // The same with a copy of `entries`, into the storage the cell already has.
+    void StoreEntries(int16_t instrument, int16_t measure, int16_t layer, std::span<const EntryRecord> entries);
     // Appends one entry (numbered afresh when its entryNumber is 0); answers its number.
     uint32_t AddEntry(int16_t instrument, int16_t measure, int16_t layer, EntryRecord entry);
     // A number never used before in this document (0 once all 32-bit numbers are spent).
@@ -110,6 +113,8 @@ private:
     // The cell at `address`; null when none was stored there.
     const Cell* FindCell(const CellAddress& address) const;
     Cell& CellAt(const CellAddress& address);
+    // Numbers the unnumbered entries of `stored`, now in `cell`, and records their owners.
+    void Adopt(const CellAddress& cell, std::vector<EntryRecord>& stored);
     void SetOwner(uint32_t number, const CellAddress& cell);
     void DropOwner(uint32_t number, const CellAddress& cell);
 
@@ -280,6 +285,14 @@ private:
     std::vector<std::string> problems_;
     std::vector<MessageBoxCall> boxes_;
     std::unique_ptr<FrameBooks> books_;
+    // Reused by every SaveTGF, so that a save allocates nothing once they have grown.
+    struct SaveScratch {
+        std::vector<EntryRecord> entries;
+        std::vector<std::pair<uint32_t, size_t>> numbers; // sorted, each with its first entry
+        std::vector<bool> refused;                        // by entry
+        std::vector<uint32_t> gone;                       // numbers the save deletes
+    };
+    SaveScratch saveScratch_;
 };
 
 } // namespace simhost

@@ -103,6 +103,9 @@ TEST_F(BooksTest, WithChecksOffFreedFramesGoAtOnceAndLiveOnesAreStillChecked) {
     for (size_t i = 1; i < frames.size(); i += 2) EXPECT_EQ(FX_SaveTGF(frames[i], V), 1) << i;
     EXPECT_EQ(FX_InsertEXENTRY(frames[3], 0, 1, V), 1);
     EXPECT_EQ(frames[3]->entryCount, 3);
+    // Its new array is memory given back before, zeroed.
+    EXPECT_EQ(FlagsOf(frames[3]->entries[0]), 0u);
+    EXPECT_EQ(FlagsOf(frames[3]->entries[1]), NoteEntryFlag);
     EXPECT_TRUE(host.Problems().empty());
     std::memset(&frames[1]->entries[frames[1]->entryCount], 0x11, 8);
     EXPECT_EQ(FX_SaveTGF(frames[1], V), 0);
