@@ -11,9 +11,14 @@ namespace {
 constexpr size_t kQuarantineLimit = size_t{64} << 20;
 // Records are made this many at a time.
 constexpr size_t kPoolChunk = 256;
-// Blocks kept for reuse with the quarantine off, and how many of the latest NewBlock tries.
-constexpr size_t kSpareBlocks = 1024;
-constexpr size_t kSpareTries = 4;
+// Memory kept for reuse with the quarantine off.
+constexpr size_t kSpareLimit = size_t{32} << 20;
+
+size_t SizeClass(size_t capacity) {
+    size_t c = 0;
+    while ((size_t{1} << c) < capacity) ++c;
+    return c;
+}
 
 std::string DescribeFrame(uint64_t serial, const FrameOrigin& origin) {
     return "frame #" + std::to_string(serial) + " (slot " + std::to_string(origin.slot) + ", measure " +
@@ -26,10 +31,11 @@ std::string LentFrame::Describe() const { return DescribeFrame(serial, origin); 
 
 FrameBooks::FrameBooks(std::vector<std::string>& problems) : problems_(problems) {}
 
-FrameBooks::~FrameBooks() = default;
+FrameBooks::~FrameBooks() { ReleaseSpareMemory(); }
 
 void FrameBooks::SetQuarantine(bool on) {
     if (!on) TrimQuarantine(0);
+    if (on) ReleaseSpareMemory();
     quarantine_ = on;
 }
 
@@ -49,24 +55,44 @@ void FrameBooks::Forget(LentFrame& lent) {
         Recycle(std::move(lent.memory));
         Recycle(std::move(lent.movedEntries));
     }
-    lent = LentFrame{};
+    lent.origin = FrameOrigin{};
+    lent.serial = 0;
+    lent.memory = GuardedBlock();
+    lent.movedEntries = GuardedBlock();
+    lent.entriesMoved = false;
+    lent.live = true;
+    lent.damageReported = false;
     spare_.push_back(&lent);
 }
 
 GuardedBlock FrameBooks::NewBlock(std::initializer_list<size_t> payloadBytes) {
-    for (size_t tried = 0; tried < kSpareTries && tried < spareBlocks_.size(); ++tried) {
-        GuardedBlock& spare = spareBlocks_[spareBlocks_.size() - 1 - tried];
-        if (!spare.Refit(payloadBytes)) continue;
-        GuardedBlock block = std::move(spare);
-        std::swap(spare, spareBlocks_.back());
-        spareBlocks_.pop_back();
-        return block;
-    }
-    return GuardedBlock(payloadBytes);
+    const size_t capacity = GuardedBlock::CapacityFor(payloadBytes);
+    const size_t c = SizeClass(capacity);
+    if (c >= spareMemory_.size() || spareMemory_[c].empty()) return GuardedBlock(payloadBytes);
+    std::byte* memory = spareMemory_[c].back();
+    spareMemory_[c].pop_back();
+    spareBytes_ -= capacity;
+    return GuardedBlock(memory, payloadBytes);
 }
 
-void FrameBooks::Recycle(GuardedBlock block) {
-    if (block.Data() != nullptr && spareBlocks_.size() < kSpareBlocks) spareBlocks_.push_back(std::move(block));
+void FrameBooks::Recycle(GuardedBlock&& block) {
+    const size_t capacity = block.CapacityBytes();
+    if (block.Data() == nullptr || spareBytes_ + capacity > kSpareLimit) {
+        GuardedBlock released = std::move(block);
+        return;
+    }
+    const size_t c = SizeClass(capacity);
+    if (c >= spareMemory_.size()) spareMemory_.resize(c + 1);
+    spareMemory_[c].push_back(block.TakeMemory());
+    spareBytes_ += capacity;
+}
+
+void FrameBooks::ReleaseSpareMemory() {
+    for (std::vector<std::byte*>& memories : spareMemory_) {
+        for (std::byte* memory : memories) ::operator delete(memory);
+        memories.clear();
+    }
+    spareBytes_ = 0;
 }
 
 TgfFrame* FrameBooks::Lend(const FrameOrigin& origin, std::span<const EntryRecord> entries,
@@ -234,7 +260,7 @@ void FrameBooks::Clear() {
     retiredArrays_.clear();
     spare_.clear();
     pool_.clear();
-    spareBlocks_.clear();
+    ReleaseSpareMemory();
     quarantinedBytes_ = 0;
     lent_ = 0;
     liveCount_ = 0;

@@ -71,7 +71,7 @@ public:
     bool QuarantineOn() const { return quarantine_; }
 
     // Zeroed payloads between guards: with the quarantine off, memory given back before is
-    // used again where it fits.
+    // used again when it is of the same size class.
     GuardedBlock NewBlock(std::initializer_list<size_t> payloadBytes);
 
     // A new frame echoing `origin`, holding copies of `entries` and `tuplets`.
@@ -119,17 +119,19 @@ private:
     LentFrame* NewRecord();
     // Drops the frame from the books and releases its memory.
     void Forget(LentFrame& lent);
-    // Keeps a block given back for NewBlock (a bounded number of them), or releases it.
-    void Recycle(GuardedBlock block);
+    // Keeps the memory of a block given back for NewBlock (up to a bound), or releases it.
+    void Recycle(GuardedBlock&& block);
+    void ReleaseSpareMemory();
 
     std::vector<std::string>& problems_;
     bool quarantine_ = true;
     FrameIndex index_; // live frames, and quarantined ones
     std::vector<std::unique_ptr<LentFrame[]>> pool_;
     std::vector<LentFrame*> spare_;
-    std::vector<GuardedBlock> spareBlocks_; // most recently given back last
-    std::deque<LentFrame*> freedOrder_;     // oldest first
-    std::deque<Retired> retiredArrays_;     // oldest first
+    std::vector<std::vector<std::byte*>> spareMemory_; // by size class: log2 of the bytes
+    size_t spareBytes_ = 0;
+    std::deque<LentFrame*> freedOrder_; // oldest first
+    std::deque<Retired> retiredArrays_; // oldest first
     size_t quarantinedBytes_ = 0;
     uint64_t lent_ = 0;
     size_t liveCount_ = 0;

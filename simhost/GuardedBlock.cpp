@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <new>
 #include <utility>
 
@@ -40,52 +39,55 @@ size_t RoundUp(size_t n) { return (n + kAlign - 1) / kAlign * kAlign; }
 
 } // namespace
 
-size_t GuardedBlock::Layout(std::initializer_list<size_t> payloadBytes) {
-    count_ = std::min(payloadBytes.size(), kMaxPayloads);
-    size_t offset = kGuardBytes;
-    const size_t* size = payloadBytes.begin();
-    for (size_t i = 0; i < kMaxPayloads; ++i) {
-        start_[i] = i < count_ ? offset : 0;
-        size_[i] = i < count_ ? size[i] : 0;
-        retired_[i] = false;
-        if (i < count_) offset = RoundUp(offset + size[i] + kGuardBytes);
-    }
-    return offset;
-}
-
-// Guard bytes everywhere but the payloads, which are zeroed.
-void GuardedBlock::Clean() {
-    std::memset(raw_, static_cast<int>(kGuardByte), capacity_);
-    for (size_t i = 0; i < count_; ++i) std::memset(raw_ + start_[i], 0, size_[i]);
-    quarantined_ = false;
-}
-
-GuardedBlock::GuardedBlock(std::initializer_list<size_t> payloadBytes) {
-    const size_t needed = Layout(payloadBytes);
-    // Rounded up to a power of two, so that a block given back fits frames a little larger;
-    // the bytes beyond the last payload's band are guard bytes too.
-    capacity_ = kGuardBytes * 4;
-    while (capacity_ < needed) capacity_ *= 2;
-    raw_ = static_cast<std::byte*>(::operator new(capacity_));
-    Clean();
-}
-
-bool GuardedBlock::Refit(std::initializer_list<size_t> payloadBytes) {
-    if (raw_ == nullptr) return false;
+size_t GuardedBlock::CapacityFor(std::initializer_list<size_t> payloadBytes) {
     size_t needed = kGuardBytes;
     for (size_t i = 0; i < std::min(payloadBytes.size(), kMaxPayloads); ++i) {
         needed = RoundUp(needed + payloadBytes.begin()[i] + kGuardBytes);
     }
-    if (needed > capacity_) return false;
-    SIMHOST_UNPOISON(raw_, capacity_);
+    size_t capacity = kGuardBytes * 4;
+    while (capacity < needed) capacity *= 2;
+    return capacity;
+}
+
+void GuardedBlock::Layout(std::initializer_list<size_t> payloadBytes) {
+    count_ = std::min(payloadBytes.size(), kMaxPayloads);
+    size_t offset = kGuardBytes;
+    for (size_t i = 0; i < count_; ++i) {
+        start_[i] = offset;
+        size_[i] = payloadBytes.begin()[i];
+        offset = RoundUp(offset + size_[i] + kGuardBytes);
+    }
+}
+
+void GuardedBlock::Clean() {
+    size_t band = 0; // where the band before payload i starts
+    for (size_t i = 0; i < count_; ++i) {
+        std::memset(raw_ + band, static_cast<int>(kGuardByte), start_[i] - band);
+        std::memset(raw_ + start_[i], 0, size_[i]);
+        band = start_[i] + size_[i];
+    }
+    std::memset(raw_ + band, static_cast<int>(kGuardByte), capacity_ - band);
+}
+
+GuardedBlock::GuardedBlock(std::initializer_list<size_t> payloadBytes)
+    : GuardedBlock(static_cast<std::byte*>(::operator new(CapacityFor(payloadBytes))), payloadBytes) {}
+
+GuardedBlock::GuardedBlock(std::byte* memory, std::initializer_list<size_t> payloadBytes)
+    : raw_(memory), capacity_(CapacityFor(payloadBytes)) {
     Layout(payloadBytes);
     Clean();
-    return true;
 }
 
 GuardedBlock::~GuardedBlock() { Release(); }
 
-GuardedBlock::GuardedBlock(GuardedBlock&& other) noexcept { *this = std::move(other); }
+GuardedBlock::GuardedBlock(GuardedBlock&& other) noexcept
+    : raw_(std::exchange(other.raw_, nullptr)),
+      capacity_(std::exchange(other.capacity_, 0)),
+      count_(std::exchange(other.count_, 0)),
+      start_(other.start_),
+      size_(std::exchange(other.size_, {})),
+      retired_(std::exchange(other.retired_, {})),
+      quarantined_(std::exchange(other.quarantined_, false)) {}
 
 GuardedBlock& GuardedBlock::operator=(GuardedBlock&& other) noexcept {
     if (this != &other) {
@@ -93,26 +95,26 @@ GuardedBlock& GuardedBlock::operator=(GuardedBlock&& other) noexcept {
         raw_ = std::exchange(other.raw_, nullptr);
         capacity_ = std::exchange(other.capacity_, 0);
         count_ = std::exchange(other.count_, 0);
-        std::copy(std::begin(other.start_), std::end(other.start_), start_);
-        std::copy(std::begin(other.size_), std::end(other.size_), size_);
-        std::copy(std::begin(other.retired_), std::end(other.retired_), retired_);
+        start_ = other.start_;
+        size_ = std::exchange(other.size_, {});
+        retired_ = std::exchange(other.retired_, {});
         quarantined_ = std::exchange(other.quarantined_, false);
-        std::fill(std::begin(other.size_), std::end(other.size_), 0);
     }
     return *this;
 }
 
-void GuardedBlock::Release() {
-    if (raw_ == nullptr) return;
-    SIMHOST_UNPOISON(raw_, capacity_);
-    ::operator delete(raw_);
-    raw_ = nullptr;
+std::byte* GuardedBlock::TakeMemory() {
+    if (raw_ != nullptr) SIMHOST_UNPOISON(raw_, capacity_);
+    std::byte* memory = std::exchange(raw_, nullptr);
     capacity_ = 0;
     count_ = 0;
-    std::fill(std::begin(size_), std::end(size_), 0);
-    std::fill(std::begin(retired_), std::end(retired_), false);
+    size_ = {};
+    retired_ = {};
     quarantined_ = false;
+    return memory;
 }
+
+void GuardedBlock::Release() { ::operator delete(TakeMemory()); }
 
 bool GuardedBlock::GuardsIntact(size_t payload) const {
     if (raw_ == nullptr || quarantined_ || payload >= count_) return true;

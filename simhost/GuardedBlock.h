@@ -6,6 +6,7 @@
 // others stay in use.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <initializer_list>
 
@@ -17,20 +18,27 @@ public:
     static constexpr size_t kGuardBytes = 16;
     static constexpr size_t kMaxPayloads = 3;
 
+    // The bytes a block of these payloads allocates: a power of two, so that memory given
+    // back fits other blocks of the same size class. The bytes beyond the last payload's band
+    // are guard bytes too.
+    static size_t CapacityFor(std::initializer_list<size_t> payloadBytes);
+
     GuardedBlock() = default;
     // One zeroed payload of `payloadBytes` (may be 0) between intact guards.
     explicit GuardedBlock(size_t payloadBytes) : GuardedBlock({payloadBytes}) {}
     // Zeroed payloads of these sizes (each may be 0, at most kMaxPayloads), one allocation.
     explicit GuardedBlock(std::initializer_list<size_t> payloadBytes);
+    // The same in `memory`, CapacityFor(payloadBytes) bytes from ::operator new, now owned.
+    GuardedBlock(std::byte* memory, std::initializer_list<size_t> payloadBytes);
     ~GuardedBlock();
     GuardedBlock(GuardedBlock&& other) noexcept;
     GuardedBlock& operator=(GuardedBlock&& other) noexcept;
     GuardedBlock(const GuardedBlock&) = delete;
     GuardedBlock& operator=(const GuardedBlock&) = delete;
 
-    // Lays out zeroed payloads of these sizes afresh in the memory already held, when they
-    // fit; answers whether they did (the block is unchanged when not).
-    bool Refit(std::initializer_list<size_t> payloadBytes);
+    // Gives up the memory (CapacityBytes() of it) without releasing it; the block is empty after.
+    std::byte* TakeMemory();
+    size_t CapacityBytes() const { return capacity_; }
 
     // Start of a payload; null for a default-constructed block.
     std::byte* Data(size_t payload = 0) const { return raw_ == nullptr ? nullptr : raw_ + start_[payload]; }
@@ -50,17 +58,18 @@ public:
     bool PoisonIntact(size_t payload) const;
 
 private:
-    // Places the payloads from the start; answers the bytes they need, guards included.
-    size_t Layout(std::initializer_list<size_t> payloadBytes);
+    // Places the payloads from the start.
+    void Layout(std::initializer_list<size_t> payloadBytes);
+    // Guard bytes everywhere but the payloads, which are zeroed.
     void Clean();
     void Release();
 
     std::byte* raw_ = nullptr;
     size_t capacity_ = 0; // bytes allocated
     size_t count_ = 0;
-    size_t start_[kMaxPayloads] = {};
-    size_t size_[kMaxPayloads] = {};
-    bool retired_[kMaxPayloads] = {};
+    std::array<size_t, kMaxPayloads> start_{};
+    std::array<size_t, kMaxPayloads> size_{};
+    std::array<bool, kMaxPayloads> retired_{};
     bool quarantined_ = false;
 };
 

@@ -282,7 +282,8 @@ int16_t Host::SaveTGF(TgfFrame* frame) {
     std::vector<uint32_t>& gone = saveScratch_.gone;
     gone.clear();
     for (const EntryRecord& old : document->Entries(cell.instrument, cell.measure, cell.layer)) {
-        if (!kept(old.entryNumber)) gone.push_back(old.entryNumber);
+        const uint32_t number = old.entryNumber; // packed: copied out, never bound
+        if (!kept(number)) gone.push_back(number);
     }
     document->StoreEntries(cell.instrument, cell.measure, cell.layer, entries);
     // Deleted entries take their details with them.
