@@ -67,8 +67,8 @@ public:
     ~FrameBooks();
 
     // Switching the quarantine off checks and releases what it holds.
-    void SetQuarantine(bool on);
-    bool QuarantineOn() const { return quarantine_; }
+    void SetChecks(bool on);
+    bool ChecksOn() const { return checks_; }
 
     // Zeroed payloads between guards: with the quarantine off, memory given back before is
     // used again when it is of the same size class.
@@ -124,11 +124,11 @@ private:
     void ReleaseSpareMemory();
 
     std::vector<std::string>& problems_;
-    bool quarantine_ = true;
+    bool checks_ = true;
     FrameIndex index_; // live frames, and quarantined ones
     std::vector<std::unique_ptr<LentFrame[]>> pool_;
     std::vector<LentFrame*> spare_;
-    std::vector<std::vector<std::byte*>> spareMemory_; // by size class: log2 of the bytes
+    std::vector<std::vector<std::byte*>> spareMemory_; // by size class
     size_t spareBytes_ = 0;
     std::deque<LentFrame*> freedOrder_; // oldest first
     std::deque<Retired> retiredArrays_; // oldest first

@@ -44,7 +44,8 @@ size_t GuardedBlock::CapacityFor(std::initializer_list<size_t> payloadBytes) {
     for (size_t i = 0; i < std::min(payloadBytes.size(), kMaxPayloads); ++i) {
         needed = RoundUp(needed + payloadBytes.begin()[i] + kGuardBytes);
     }
-    size_t capacity = kGuardBytes * 4;
+    if (needed <= kFineClassLimit) return (needed + kFineClassStep - 1) / kFineClassStep * kFineClassStep;
+    size_t capacity = kFineClassLimit;
     while (capacity < needed) capacity *= 2;
     return capacity;
 }

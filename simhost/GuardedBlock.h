@@ -18,9 +18,11 @@ public:
     static constexpr size_t kGuardBytes = 16;
     static constexpr size_t kMaxPayloads = 3;
 
-    // The bytes a block of these payloads allocates: a power of two, so that memory given
-    // back fits other blocks of the same size class. The bytes beyond the last payload's band
-    // are guard bytes too.
+    // The bytes a block of these payloads allocates: a multiple of kFineClassStep up to
+    // kFineClassLimit, a power of two beyond, so that memory given back fits other blocks of
+    // the same size class. The bytes beyond the last payload's band are guard bytes too.
+    static constexpr size_t kFineClassStep = 64;
+    static constexpr size_t kFineClassLimit = 4096;
     static size_t CapacityFor(std::initializer_list<size_t> payloadBytes);
 
     GuardedBlock() = default;

@@ -109,7 +109,7 @@ Host::~Host() = default;
 
 void Host::Reset() {
     books_->Clear();
-    books_->SetQuarantine(true);
+    books_->SetChecks(true);
     documents_.clear();
     currentDocument_ = 0;
     selection_ = RegionRecord{};
@@ -183,8 +183,8 @@ void Host::FailNthCall(uint64_t n) {
     nthFailure_ = Function::Count;
 }
 
-void Host::SetChecks(bool on) { books_->SetQuarantine(on); }
-bool Host::ChecksOn() const { return books_->QuarantineOn(); }
+void Host::SetChecks(bool on) { books_->SetChecks(on); }
+bool Host::ChecksOn() const { return books_->ChecksOn(); }
 
 size_t Host::LiveFrameCount() const { return books_->LiveCount(); }
 size_t Host::FrameBytesNow() const { return books_->BytesNow(); }

@@ -185,10 +185,11 @@ public:
 
     // The checks that exist for tests, on after every Reset: frames and entry arrays given
     // back stay quarantined until Reset (up to a bound), so that a later use of one is recorded
-    // as such and a write into one shows when CheckNoLiveFrames looks again. The command and
-    // the benchmarks switch them off: memory given back is then released at once. The host
-    // answers the module alike either way, and a live frame's guards, counts and pointers are
-    // checked either way.
+    // as such and a write into one shows when CheckNoLiveFrames looks again, and the guard
+    // bytes around a frame's arrays are looked at on every call that takes the frame. The
+    // command and the benchmarks switch them off: memory given back is then used again at
+    // once. A module that keeps to its frames is answered alike either way; a frame's
+    // pointers and counts are checked either way, so the host never reads outside its memory.
     void SetChecks(bool on);
     bool ChecksOn() const;
 
