@@ -44,14 +44,20 @@ void PrintLayers(std::ostream& out, const RunSummary& run, const TransferReport&
     for (const LayerOutcome& l : t.layers) width = std::max(width, l.staff.size());
     for (size_t c = 0; c < t.chunks.size(); ++c) {
         out << "\n";
-        if (t.chunks.size() > 1) out << "Measures " << t.chunks[c].firstText << "-" << t.chunks[c].lastText << ":\n";
-        out << Pad("Staff", width + 2) << "Layer  Voice  Attacks  Result\n";
+        if (t.chunks.size() > 1) {
+            std::string span = t.chunks[c].Describe();
+            span[0] = 'M';
+            out << span << ":\n";
+        }
+        bool any = false;
         for (const LayerOutcome& l : t.layers) {
             if (l.chunk != c) continue;
             if (!Shown(run, l)) {
                 ++hidden;
                 continue;
             }
+            if (!any) out << Pad("Staff", width + 2) << "Layer  Voice  Attacks  Result\n";
+            any = true;
             std::string result = ResultText(l, t.sourceAttacks);
             if (run.dryRun && l.result == LayerResult::Rebuilt) result = "would be rebuilt";
             out << Pad(l.staff, width + 2) << Pad(std::to_string(l.layer), 7) << Pad(l.voice.empty() ? "-" : l.voice, 7)
@@ -63,6 +69,7 @@ void PrintLayers(std::ostream& out, const RunSummary& run, const TransferReport&
                 if (l.result == LayerResult::Rebuilt) out << "    after:  " << l.after << "\n";
             }
         }
+        if (!any) out << "No layer of the destination has notes here.\n";
     }
 }
 

@@ -51,8 +51,9 @@ std::string MeasureRuns(const std::vector<MeasureInfo>& measures) {
         out += out.empty() ? "" : ", ";
         out += measures[i].text;
         if (j > i) out += "-" + measures[j].text;
-        if (measures[i].pickup) out += " (pickup)";
-        if (!measures[i].numeric) out += " (not a number)";
+        const char* pickup = measures[i].pickup ? "pickup" : "";
+        const char* numeric = measures[i].numeric ? "" : "not a number";
+        if (*pickup || *numeric) out += std::string(" (") + pickup + (*pickup && *numeric ? ", " : "") + numeric + ")";
         i = j + 1;
     }
     return out;

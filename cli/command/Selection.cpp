@@ -63,9 +63,9 @@ public:
         std::optional<size_t> id = IdInAnyCase(word);
         if (named.size() == 1) {
             if (id && *id != named.front())
-                warnings_.push_back("\"" + word + "\" in \"" + selection_ + "\" is taken as the name of part " +
-                                    score_.parts[named.front()].id + "; write \"@" + score_.parts[*id].id +
-                                    "\" for the part with that id");
+                AddWarning("\"" + word + "\" in \"" + selection_ + "\" is taken as the name of part " +
+                           score_.parts[named.front()].id + "; write \"@" + score_.parts[*id].id +
+                           "\" for the part with that id");
             return named.front();
         }
         return id;
@@ -86,6 +86,10 @@ public:
     }
 
 private:
+    void AddWarning(const std::string& text) const {
+        if (std::find(warnings_.begin(), warnings_.end(), text) == warnings_.end()) warnings_.push_back(text);
+    }
+
     static std::string Quoted(const Part& p) { return "\"" + (p.name.empty() ? "@" + p.id : p.name) + "\""; }
 
     std::optional<size_t> ById(const std::string& id) const {
@@ -176,7 +180,7 @@ std::string Ordinal(size_t n) {
 std::string MeasureRange(const Part& part) {
     if (part.measures.empty()) return "none";
     if (part.measures.size() == 1) return part.measures.front().number;
-    return part.measures.front().number + " to " + MeasureText(part, part.measures.size() - 1);
+    return part.measures.front().number + " to " + MeasureName(part, part.measures.size() - 1);
 }
 
 // Measure index of `text`, a whole measure number as printed (no range); `from`: the range's
@@ -203,7 +207,7 @@ std::optional<size_t> ResolveMeasure(const Part& part, const std::string& text, 
         return found.front(); // before the start: reported as such
     }
     std::string each;
-    for (size_t k = 0; k < found.size() && k < 4; ++k) each += (k ? ", " : "") + MeasureText(part, found[k]);
+    for (size_t k = 0; k < found.size() && k < 4; ++k) each += (k ? ", " : "") + MeasureName(part, found[k]);
     Fail(selection, "measure " + text + " is printed " + std::to_string(found.size()) + " times in part " + part.id +
                         " (" + each + (found.size() > 4 ? ", ..." : "") + "); write \"" + text + "#2\" for the " +
                         Ordinal(2) + ", \"" + text + "#1\" for the first");
@@ -246,7 +250,7 @@ Occurrence OccurrenceOf(const Part& part, size_t m) {
     return o;
 }
 
-std::string MeasureText(const Part& part, size_t m) {
+std::string MeasureName(const Part& part, size_t m) {
     Occurrence o = OccurrenceOf(part, m);
     return o.count > 1 ? part.measures[m].number + "#" + std::to_string(o.index) : part.measures[m].number;
 }
@@ -283,9 +287,9 @@ Selection ParseSelection(const Score& score, const std::string& text) {
 
 std::string DescribeMeasures(const Score& score, const Selection& selection) {
     const Part& part = score.parts[selection.staves.front().part];
-    std::string first = MeasureText(part, selection.firstMeasure);
+    std::string first = MeasureName(part, selection.firstMeasure);
     if (selection.firstMeasure == selection.lastMeasure) return "measure " + first;
-    return "measures " + first + "-" + MeasureText(part, selection.lastMeasure);
+    return "measures " + first + "-" + MeasureName(part, selection.lastMeasure);
 }
 
 } // namespace beatclone::cli

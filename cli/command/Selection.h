@@ -43,7 +43,7 @@ Selection ParseSelection(const Score& score, const std::string& text);
 
 // The text that selects measure index `m` of `part`: its number, with "#K" when the number
 // is printed more than once before it.
-std::string MeasureText(const Part& part, size_t m);
+std::string MeasureName(const Part& part, size_t m);
 
 // How often the number of measure index `m` is printed in the part, and which of those it is.
 struct Occurrence {

@@ -83,7 +83,7 @@ std::string Quarters(const Rational& length) {
 }
 
 MeasureSpan SpanOf(const Part& part, size_t first, size_t last) {
-    return {first, last, MeasureText(part, first), MeasureText(part, last)};
+    return {first, last, MeasureName(part, first), MeasureName(part, last)};
 }
 
 // The score in the host, with the selections it is run on.
@@ -150,13 +150,15 @@ void CheckSourceIsOneStaff(const Score& score, const Selection& source) {
     bool onePart = std::all_of(source.staves.begin(), source.staves.end(),
                                [&](const StaffRef& r) { return r.part == source.staves.front().part; });
     if (onePart) {
-        std::string name = first.name.empty() ? "@" + first.id : first.name;
+        // Offered as the user named the part, else by its id.
+        std::string named = source.text.substr(0, source.text.rfind(':'));
+        named = named.find(',') == std::string::npos ? named : "@" + first.id;
         std::vector<std::string> choices;
         for (const StaffRef& r : source.staves)
-            choices.push_back("\"" + name + "/" + std::to_string(r.staff) + ":" + range + "\"");
+            choices.push_back("\"" + named + "/" + std::to_string(r.staff) + ":" + range + "\"");
         FailSelection(source.text, "a source is one staff, and part " + first.id + " has " +
                                        Counted(first.staffCount, "staff", "staves") + "; write " +
-                                       ListInWords(choices) + " (one of them)");
+                                       ListInWords(choices, " or "));
     }
     FailSelection(source.text, "a source is one staff; this names " +
                                    Counted(static_cast<long long>(source.staves.size()), "staff", "staves") +

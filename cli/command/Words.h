@@ -9,13 +9,13 @@ inline std::string Counted(long long n, const std::string& singular, const std::
     return std::to_string(n) + " " + (n == 1 ? singular : plural.empty() ? singular + "s" : plural);
 }
 
-// "1, 2 and 4"
+// "1, 2 and 4" (or "1, 2 or 4")
 template <typename List>
-std::string ListInWords(const List& items) {
+std::string ListInWords(const List& items, const char* last = " and ") {
     std::string out;
     size_t i = 0, n = items.size();
     for (const auto& item : items) {
-        if (i > 0) out += i + 1 == n ? " and " : ", ";
+        if (i > 0) out += i + 1 == n ? last : ", ";
         out += item;
         ++i;
     }

@@ -27,10 +27,10 @@ void TransferAndCheck(const std::filesystem::path& path, size_t first, size_t la
     const Part& lead = score.parts.front();
     std::string staves;
     for (const Part& part : score.parts) staves += (staves.empty() ? "@" : ",@") + part.id;
-    std::string source = "@" + lead.id + (lead.staffCount > 1 ? "/1" : "") + ":" + MeasureText(lead, first) + "-" +
-                         MeasureText(lead, last);
+    std::string source = "@" + lead.id + (lead.staffCount > 1 ? "/1" : "") + ":" + MeasureName(lead, first) + "-" +
+                         MeasureName(lead, last);
     size_t destLast = destFirst + (last - first);
-    std::string to = staves + ":" + MeasureText(lead, destFirst) + "-" + MeasureText(lead, destLast);
+    std::string to = staves + ":" + MeasureName(lead, destFirst) + "-" + MeasureName(lead, destLast);
     // Every measure can be named, a number printed twice too.
     Selection s = ParseSelection(score, source), d = ParseSelection(score, to);
     EXPECT_EQ(std::make_pair(s.firstMeasure, s.lastMeasure), std::make_pair(first, last)) << source;
