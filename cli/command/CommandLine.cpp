@@ -117,10 +117,16 @@ int RunOnScore(MusicXmlScore& score, const Options& options, const std::string& 
     return summary.exitCode;
 }
 
-// The shipped copy of the example: installed beside the program, else in the source tree.
+// The shipped copy of the example: installed with the program (wherever the installation was
+// moved), else in the source tree.
 std::string ExamplePath() {
-    for (const char* path : {BEATCLONE_EXAMPLE_INSTALLED, BEATCLONE_EXAMPLE_SOURCE})
-        if (std::filesystem::exists(path)) return path;
+    std::error_code error;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    std::filesystem::path beside =
+        error ? std::filesystem::path() : exe.parent_path().parent_path() / "share/beatclone/examples/brass.musicxml";
+    for (const std::filesystem::path& path :
+         {beside, std::filesystem::path(BEATCLONE_EXAMPLE_INSTALLED), std::filesystem::path(BEATCLONE_EXAMPLE_SOURCE)})
+        if (std::error_code missing; !path.empty() && std::filesystem::exists(path, missing)) return path.string();
     return "brass.musicxml";
 }
 
