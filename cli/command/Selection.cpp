@@ -214,7 +214,9 @@ std::optional<size_t> ResolveMeasure(const Part& part, const std::string& text, 
 }
 
 void ParseRange(const Part& part, const std::string& range, const std::string& selection, Selection& out) {
-    if (range.empty()) Fail(selection, "no measures given after ':'");
+    if (range.empty())
+        Fail(selection, "no measures given after ':'; add a measure or a range, as in \"" +
+                            selection.substr(0, selection.rfind(':')) + ":1-4\"");
     if (std::optional<size_t> only = ResolveMeasure(part, range, std::nullopt, selection)) {
         out.firstMeasure = out.lastMeasure = *only;
         return;
@@ -228,7 +230,9 @@ void ParseRange(const Part& part, const std::string& range, const std::string& s
         if (!a) continue;
         std::optional<size_t> b = ResolveMeasure(part, last, *a, selection);
         if (!b) continue;
-        if (*b < *a) Fail(selection, "the range ends (measure " + last + ") before it starts (measure " + first + ")");
+        if (*b < *a)
+            Fail(selection, "the range ends (measure " + last + ") before it starts (measure " + first +
+                                "); write the earlier measure first");
         out.firstMeasure = *a;
         out.lastMeasure = *b;
         return;
@@ -275,7 +279,7 @@ Selection ParseSelection(const Score& score, const std::string& text) {
             size_t comma = staves.find(',', start);
             std::string item =
                 Trim(staves.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-            if (item.empty()) Fail(text, "an empty staff name");
+            if (item.empty()) Fail(text, "an empty staff name; name a staff between each two commas");
             AddStaves(score, parts, item, text, selection.staves);
             if (comma == std::string::npos) break;
             start = comma + 1;

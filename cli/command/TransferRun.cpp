@@ -137,7 +137,8 @@ void CheckLengthsFit(const HostedScore& hosted, const MeasureSpan& chunk, const 
                 throw CliError(ExitCode::BadSelection,
                                "the rhythm of measure " + from.number + " of " + sourcePart.StaffLabel(sourceStaff) +
                                    " lasts " + Quarters(length) + ", longer than measure " + to.number + " of " +
-                                   part.StaffLabel(ref.staff) + " (" + Quarters(to.length) + "); it would not fit");
+                                   part.StaffLabel(ref.staff) + " (" + Quarters(to.length) +
+                                   "); it would not fit: choose destination measures at least as long");
         }
     }
 }

@@ -48,14 +48,16 @@ public:
         sigemptyset(&action.sa_mask);
         for (int s : kSignals)
             if (old_[Index(s)].sa_handler != SIG_IGN) ::sigaction(s, &action, nullptr);
+        // Armed before the file exists: mkstemp writes the name in place before it creates it.
+        g_haveTemp = 1;
         fd_ = ::mkstemp(g_temp);
         if (fd_ < 0) {
             int e = errno;
             Restore();
-            Fail(forWhat + ": cannot create a temporary file in " + folder.string() + ": " + std::strerror(e));
+            Fail(forWhat + ": cannot create a temporary file in " + folder.string() + ": " + std::strerror(e) +
+                 "; write into a folder you may write to");
         }
         path_ = g_temp;
-        g_haveTemp = 1;
     }
     ~TempFile() {
         if (fd_ >= 0) ::close(fd_);
@@ -71,7 +73,11 @@ public:
     void CloseFd() {
         if (fd_ >= 0) ::close(std::exchange(fd_, -1));
     }
-    void Keep() { kept_ = true; }
+    // After the rename: there is nothing left to remove.
+    void Keep() {
+        kept_ = true;
+        g_haveTemp = 0;
+    }
 
 private:
     static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -224,7 +230,8 @@ void ReplaceFile(const ScoreFile& score, const std::string& path, ScoreFormat fo
     ::umask(mask);
     ::chmod(temp.Path().c_str(), existing != nullptr ? existing->st_mode & 07777 : 0666 & ~mask);
     SyncFile(temp.Path());
-    if (::rename(temp.Path().c_str(), path.c_str()) != 0) Fail(named + ": cannot write: " + std::strerror(errno));
+    if (::rename(temp.Path().c_str(), path.c_str()) != 0)
+        Fail(named + ": cannot write: " + std::strerror(errno) + "; choose another -o");
     temp.Keep();
 }
 
