@@ -39,8 +39,8 @@ OPTIONS
                     a JSON object on standard error.
   --tsv             Print the report as tab-separated lines under a header.
   --quiet           Print nothing but errors.
-  --module PATH     The module to load (default: beatclone.so beside this
-                    program, else in ../lib/beatclone/).
+  --module PATH     The Beatclone plug-in to load (default: beatclone.so beside
+                    this program, else in ../lib/beatclone/).
   -h, --help        Show this help.
   -V, --version     Show the version.
 
