@@ -9,6 +9,7 @@
 #include "cli/command/TransferRun.h"
 #include "cli/musicxml/OutputFile.h"
 #include "cli/musicxml/ScoreReader.h"
+#include "cli/musicxml/TempFile.h"
 
 #include <cstdio>
 #include <cstring>
@@ -51,21 +52,12 @@ void ReadStandardInput(std::istream& in, MusicXmlScore& score) {
     score.score.path = kStandardInput;
     if (bytes.empty()) throw CliError(ExitCode::BadInput, "standard input: no score (it was empty)");
     if (bytes.compare(0, 4, "PK\x03\x04", 4) == 0) {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string path = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/beatclone-stdin-XXXXXX";
-        int fd = ::mkstemp(path.data());
-        if (fd < 0) throw CliError(ExitCode::BadInput, "standard input: cannot keep the compressed score on disk");
+        TempFile temp(TempFile::SystemFolder(), "beatclone-stdin", kStandardInput, ExitCode::BadInput);
+        int fd = temp.TakeFd();
         bool written = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
         ::close(fd);
-        try {
-            if (!written)
-                throw CliError(ExitCode::BadInput, "standard input: cannot keep the compressed score on disk");
-            LoadScoreFile(path, score.file);
-        } catch (...) {
-            ::unlink(path.c_str());
-            throw;
-        }
-        ::unlink(path.c_str());
+        if (!written) throw CliError(ExitCode::BadInput, "standard input: cannot keep the compressed score on disk");
+        LoadScoreFile(temp.Path(), score.file);
     } else {
         ParseScoreText(kStandardInput, bytes.data(), bytes.size(), score.file);
     }

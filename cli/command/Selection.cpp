@@ -75,6 +75,15 @@ public:
         std::string key = FoldedName(word.front() == '@' ? word.substr(1) : word);
         std::string guesses;
         for (const Part& p : score_.parts) {
+            // "Piano 2" for the piano's second staff.
+            std::string name = FoldedName(p.name);
+            std::string rest = key.size() > name.size() && !name.empty() && key.compare(0, name.size(), name) == 0
+                                   ? key.substr(name.size())
+                                   : "";
+            if (p.staffCount > 1 && AllDigits(rest) && std::stoi(rest) >= 1 && std::stoi(rest) <= p.staffCount) {
+                guesses += (guesses.empty() ? "\"" : " or \"") + p.name + "/" + rest + "\"";
+                continue;
+            }
             bool near = NearMiss(key, FoldedName(p.name)) || NearMiss(key, FoldedName(p.abbreviation)) ||
                         NearMiss(key, FoldedName(p.id));
             if (near) guesses += (guesses.empty() ? "" : " or ") + Quoted(p);

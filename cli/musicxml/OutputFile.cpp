@@ -1,17 +1,15 @@
 #include "cli/musicxml/OutputFile.h"
 
 #include "cli/CliError.h"
+#include "cli/musicxml/TempFile.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
-#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,75 +21,6 @@ namespace {
 constexpr unsigned kSaveOptions = pugi::format_indent;
 
 [[noreturn]] void Fail(const std::string& what) { throw CliError(ExitCode::OutputFailed, what); }
-
-// The temporary file of the write under way, for the signal handler to remove.
-char g_temp[4096];
-volatile std::sig_atomic_t g_haveTemp = 0;
-
-extern "C" void RemoveTempAndDie(int signal) {
-    if (g_haveTemp) ::unlink(g_temp);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-// Owns a temporary file: removes it unless Keep() was called, also when a signal stops the run.
-class TempFile {
-public:
-    // A fresh file in `folder`, named after `stem`.
-    TempFile(const std::filesystem::path& folder, const std::string& stem, const std::string& forWhat) {
-        std::string tmpl = (folder / (stem + ".tmp-XXXXXX")).string();
-        if (tmpl.size() >= sizeof g_temp) Fail(forWhat + ": the path is too long");
-        for (int s : kSignals) ::sigaction(s, nullptr, &old_[Index(s)]);
-        std::memcpy(g_temp, tmpl.c_str(), tmpl.size() + 1);
-        struct sigaction action {};
-        action.sa_handler = RemoveTempAndDie;
-        sigemptyset(&action.sa_mask);
-        for (int s : kSignals)
-            if (old_[Index(s)].sa_handler != SIG_IGN) ::sigaction(s, &action, nullptr);
-        // Armed before the file exists: mkstemp writes the name in place before it creates it.
-        g_haveTemp = 1;
-        fd_ = ::mkstemp(g_temp);
-        if (fd_ < 0) {
-            int e = errno;
-            Restore();
-            Fail(forWhat + ": cannot create a temporary file in " + folder.string() + ": " + std::strerror(e) +
-                 "; write into a folder you may write to");
-        }
-        path_ = g_temp;
-    }
-    ~TempFile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!kept_) ::unlink(path_.c_str());
-        Restore();
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    const std::string& Path() const { return path_; }
-    // Hands the descriptor over (to fdopen).
-    int TakeFd() { return std::exchange(fd_, -1); }
-    void CloseFd() {
-        if (fd_ >= 0) ::close(std::exchange(fd_, -1));
-    }
-    // After the rename: there is nothing left to remove.
-    void Keep() {
-        kept_ = true;
-        g_haveTemp = 0;
-    }
-
-private:
-    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-    static size_t Index(int s) { return s == SIGINT ? 0 : s == SIGTERM ? 1 : 2; }
-    void Restore() {
-        g_haveTemp = 0;
-        for (int s : kSignals) ::sigaction(s, &old_[Index(s)], nullptr);
-    }
-
-    std::string path_;
-    int fd_ = -1;
-    bool kept_ = false;
-    struct sigaction old_[3]{};
-};
 
 // The text is always written as UTF-8, so the declaration must say so.
 void DeclareUtf8(const pugi::xml_document& document) {
@@ -154,14 +83,9 @@ int CopyFileToFd(const std::string& from, int fd) {
     return 0;
 }
 
-std::filesystem::path TempFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    return tmp != nullptr && *tmp != '\0' ? std::filesystem::path(tmp) : std::filesystem::path("/tmp");
-}
-
 void WriteToStream(const ScoreFile& score, ScoreFormat format, std::ostream& out) {
     if (format == ScoreFormat::Compressed) {
-        TempFile temp(TempFolder(), "beatclone", "standard output");
+        TempFile temp(TempFile::SystemFolder(), "beatclone", "standard output", ExitCode::OutputFailed);
         temp.CloseFd();
         WriteArchive(score, temp.Path());
         if (!CopyFileTo(temp.Path(), out)) Fail("cannot write to standard output");
@@ -179,7 +103,7 @@ void WriteInto(const ScoreFile& score, const std::string& path, ScoreFormat form
     if (fd < 0) Fail(path + ": cannot write: " + std::strerror(errno));
     int e = 0;
     if (format == ScoreFormat::Compressed) {
-        TempFile temp(TempFolder(), "beatclone", path);
+        TempFile temp(TempFile::SystemFolder(), "beatclone", path, ExitCode::OutputFailed);
         temp.CloseFd();
         WriteArchive(score, temp.Path());
         e = CopyFileToFd(temp.Path(), fd);
@@ -217,7 +141,7 @@ void ReplaceFile(const ScoreFile& score, const std::string& path, ScoreFormat fo
                  const std::string& named) {
     std::filesystem::path target(path);
     std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    TempFile temp(folder, target.filename().string(), named);
+    TempFile temp(folder, target.filename().string(), named, ExitCode::OutputFailed);
     if (format == ScoreFormat::Compressed) {
         temp.CloseFd();
         WriteArchive(score, temp.Path());

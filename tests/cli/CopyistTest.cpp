@@ -101,6 +101,7 @@ TEST_F(Copyist, SelectionsForgiveTheSpellingAndRefuseWhatIsAmbiguous) {
     EXPECT_TRUE(Has(refusal("Violino:1#1"), "did you mean \"Violino I.\" or \"Violino II\"?"))
         << refusal("Violino:1#1");
     EXPECT_TRUE(Has(refusal("Tuba:1#1"), "--list shows them all"));
+    EXPECT_TRUE(Has(refusal("Piano 2:1#1"), "did you mean \"Piano/2\"?"));
     EXPECT_TRUE(Has(refusal("Piano:1"), "measure 1 is printed 2 times in part P5 (1#1, 1#2); write \"1#2\""));
     EXPECT_TRUE(Has(refusal("Piano/3:1#1"), "(use Piano/1, Piano/2)"));
     EXPECT_EQ(MeasureName(score.parts[0], 3), "2#2");
@@ -193,6 +194,8 @@ TEST_F(Copyist, ConventionsOfACommand) {
     RunResult compressed = RunTool({Out("in.mxl"), "-o", "-", "--quiet"});
     EXPECT_EQ(compressed.out.substr(0, 2), "PK");
     EXPECT_EQ(compressed.err, "");
+    EXPECT_EQ(RunTool({"-", "--quiet", "-o", Out("back.musicxml")}, compressed.out).exitCode, 0);
+    EXPECT_TRUE(Has(ReadText(Out("back.musicxml")), "<part-name>Organ</part-name>"));
 
     // Nothing rebuilt has its own code and the same JSON shape; a round trip and an error too.
     RunResult nothing = RunTool({in, "--source", "Lead:1", "--to", "Bass:4", "--json", "-o", Out()});
