@@ -34,7 +34,7 @@ OPTIONS
   --dry-run         Run the jobs and report them, but write nothing.
   --view            Show the source's rhythm and each layer before and after,
                     in a compact notation (a legend comes with it).
-  --all-layers      Also list the layers that have no notes in the measures.
+  --all-layers      List in the table also the layers without notes there.
   --json            Print the report (or the --list) as JSON; an error is then
                     a JSON object on standard error.
   --tsv             Print the report as tab-separated lines under a header.

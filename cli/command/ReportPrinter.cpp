@@ -73,6 +73,11 @@ void PrintLayers(std::ostream& out, const RunSummary& run, const TransferReport&
     }
 }
 
+void PrintCounts(std::ostream& out, const std::map<std::string, int>& counts) {
+    size_t k = 0;
+    for (const auto& [kind, count] : counts) out << (k++ ? ", " : "") << JsonString(kind) << ": " << count;
+}
+
 void PrintLayerJson(std::ostream& out, const LayerOutcome& l, int sourceAttacks) {
     out << "{\"staff\": " << JsonString(l.staff) << ", \"part\": " << JsonString(l.partId)
         << ", \"staffNumber\": " << l.staffNumber << ", \"layer\": " << l.layer
@@ -80,10 +85,10 @@ void PrintLayerJson(std::ostream& out, const LayerOutcome& l, int sourceAttacks)
         << ", \"sourceAttacks\": " << sourceAttacks << ", \"result\": " << JsonString(ResultWord(l.result))
         << ", \"reason\": " << JsonStringOrNull(ReasonWord(l.result))
         << ", \"message\": " << JsonString(ResultText(l, sourceAttacks)) << ", \"dropped\": {";
-    size_t k = 0;
-    for (const auto& [kind, count] : l.dropped) out << (k++ ? ", " : "") << JsonString(kind) << ": " << count;
-    out << "}, \"notes\": {}, \"before\": " << JsonStringOrNull(l.before)
-        << ", \"after\": " << JsonStringOrNull(l.after) << "}";
+    PrintCounts(out, l.dropped);
+    out << "}, \"notes\": {";
+    PrintCounts(out, l.notes);
+    out << "}, \"before\": " << JsonStringOrNull(l.before) << ", \"after\": " << JsonStringOrNull(l.after) << "}";
 }
 
 void PrintJobJson(std::ostream& out, const TransferReport& t) {
@@ -156,7 +161,6 @@ void PrintTsv(std::ostream& out, const RunSummary& run) {
     for (size_t j = 0; j < run.jobs.size(); ++j) {
         const TransferReport& t = run.jobs[j];
         for (const LayerOutcome& l : t.layers) {
-            if (!Shown(run, l)) continue;
             const MeasureSpan& c = t.chunks[l.chunk];
             out << j + 1 << '\t' << l.chunk + 1 << '\t' << c.firstText << '\t' << c.lastText << '\t' << l.staff << '\t'
                 << l.partId << '\t' << l.staffNumber << '\t' << l.layer << '\t' << l.voice << '\t' << t.sourceAttacks

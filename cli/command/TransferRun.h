@@ -49,6 +49,7 @@ struct LayerOutcome {
     LayerResult result = LayerResult::NoAttacks;
     size_t chunk = 0;                   // into TransferReport::chunks
     std::map<std::string, int> dropped; // markings the rebuilt notes could not keep, per kind
+    std::map<std::string, int> notes;   // what else was done to the rebuilt notes, per kind
     std::string before;                 // compact views, when asked for
     std::string after;
 };
