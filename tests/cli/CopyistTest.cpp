@@ -82,6 +82,7 @@ TEST_F(Copyist, SelectionsForgiveTheSpellingAndRefuseWhatIsAmbiguous) {
         try {
             ParseSelection(score, text);
         } catch (const CliError& e) {
+            EXPECT_EQ(e.Code(), ExitCode::BadSelection) << text;
             return e.what();
         }
         return "accepted";
