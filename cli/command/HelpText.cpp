@@ -64,9 +64,9 @@ SELECTIONS
 JOBS
   Each --source with the --to after it is one job; jobs run in order on the
   same score, each on what the one before left. A --to without a --source of
-  its own takes the one before. A destination a whole multiple of the source's
-  length takes the source once per stretch as long as the source, each counted
-  and rebuilt on its own.
+  its own takes the one before. A destination whose length is a whole multiple
+  of the source's takes the source once per stretch as long as the source, each
+  stretch counted and rebuilt on its own.
   In each job every destination layer (a staff's voices in order of their
   numbers are its layers 1-4) whose count of attacks (notes, a tied note
   counting once) equals the source's takes the source's rhythm, tuplets and
