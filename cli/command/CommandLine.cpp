@@ -83,14 +83,15 @@ void PrintReport(const Options& options, const RunSummary& summary, std::ostream
 int RunOnScore(MusicXmlScore& score, const Options& options, const std::string& input, const std::string& defaultOutput,
                const Streams& io) {
     std::vector<TransferRequest> requests;
-    bool wantView = options.view && options.format == ReportFormat::Table;
+    // The table shows the views; the JSON carries them for a page to show.
+    bool wantView = options.view && (options.format == ReportFormat::Table || options.format == ReportFormat::Json);
     for (const JobOptions& job : options.jobs)
         requests.push_back({job.source, job.destination, options.modulePath, wantView, job.voice});
     RunSummary summary;
     summary.jobs = RunJobs(score, requests);
     summary.input = input;
     summary.dryRun = options.dryRun;
-    summary.showViews = wantView;
+    summary.showViews = wantView && options.format == ReportFormat::Table;
     summary.allLayers = options.allLayers;
     bool nothing = !requests.empty() && summary.Rebuilt() == 0;
     summary.exitCode = static_cast<int>(nothing ? ExitCode::NothingRebuilt : ExitCode::Ok);

@@ -33,7 +33,8 @@ OPTIONS
                     `demo` writes brass-beatclone.musicxml here.
   --dry-run         Run the jobs and report them, but write nothing.
   --view            Show the source's rhythm and each layer before and after,
-                    in a compact notation (a legend comes with it).
+                    in a compact notation (a legend comes with it); with --json
+                    the report carries them.
   --all-layers      List in the table also the layers without notes there.
   --json            Print the report (or the --list) as JSON; an error is then
                     a JSON object on standard error.

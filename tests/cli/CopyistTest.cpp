@@ -127,8 +127,9 @@ TEST_F(Copyist, ARepeatedSourceFillsEachStretchOnItsOwn) {
     EXPECT_EQ(Rhythm(Out(), 1, 1), "1 1/2 1/2 2");
     EXPECT_EQ(Rhythm(Out(), 1, 0), "1 1 1 1");
 
-    RunResult thrice = RunTool({in, "--source", "Lead:1", "--to", "Bass:1-3", "-o", Out(), "--json"});
+    RunResult thrice = RunTool({in, "--source", "Lead:1", "--to", "Bass:1-3", "-o", Out(), "--json", "--view"});
     EXPECT_EQ(thrice.exitCode, 0) << thrice.err;
+    EXPECT_TRUE(Has(thrice.out, "\"view\": \"C5q D5e E5e F5h\"")) << thrice.out;
     EXPECT_EQ(JsonSchemaProblems(thrice.out), "") << thrice.out;
     EXPECT_TRUE(Has(thrice.out, "\"rebuilt\": 3")) << thrice.out;
     for (size_t m = 0; m < 3; ++m) EXPECT_EQ(Rhythm(Out(), 1, m), "1 1/2 1/2 2") << m;
