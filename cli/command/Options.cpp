@@ -1,89 +1,111 @@
 #include "cli/command/Options.h"
 
 #include "cli/CliError.h"
+#include "cli/command/HelpText.h"
 
 #include <CLI/CLI.hpp>
 
-#include <iostream>
+#include <algorithm>
+
+#ifndef BEATCLONE_VERSION
+#define BEATCLONE_VERSION "unknown"
+#endif
 
 namespace beatclone::cli {
 namespace {
 
-constexpr const char* kFooter = R"(
-SELECTIONS
-  STAVES:MEASURES, where STAVES is one staff or several separated by commas, each a part's
-  name, abbreviation or id (any case), optionally followed by /N for staff N of a part with
-  several staves, and MEASURES is one measure number or a range FIRST-LAST, as printed in the
-  score (a pickup measure is usually 0). A part of several staves named without /N stands for
-  all of them. Quote selections that contain spaces; name a part whose name holds ',' or ':'
-  by its id.
-    --source "Trumpet 1:5-8"               layer 1 of Trumpet 1, measures 5 to 8
-    --to "Trumpet 2,Trombone:13-16"        every layer of both staves, measures 13 to 16
-    --to "Piano/2:0-3"                     the piano's lower staff, from the pickup on
+[[noreturn]] void Usage(const std::string& what) { throw CliError(ExitCode::Usage, what + " (see beatclone --help)"); }
 
-  Each destination layer (a staff's voices in order of their numbers are its layers 1-4)
-  whose count of attacks (notes, a tied note counting once) equals the source's takes the
-  source's rhythm, tuplets and articulations and keeps its own pitches, attack by attack.
-  Other layers are left alone. Lyrics, slurs, dynamics and other markings on rebuilt notes
-  cannot travel with them; the report names them.
-
-EXAMPLES
-  beatclone demo
-  beatclone quartet.musicxml --source "Trumpet 1:5-8" --to "Trumpet 2,Trombone:13-16" -o out.musicxml
-  beatclone quartet.mxl --source P1:1-4 --to P2:1-4 --dry-run --json
-  beatclone quartet.musicxml -o copy.musicxml      (no transfer: read and write back)
-
-EXIT CODES
-  0 done   2 bad command line   3 unreadable score   4 bad selection
-  5 refused by the module (its message is shown)   6 output not written   7 module failure
-  8 out of memory)";
+// Pairs each --to with the --source before it, and each --voice with its --source, in the
+// order the options were given.
+std::vector<JobOptions> PairJobs(CLI::App& app, CLI::Option* source, CLI::Option* voice, CLI::Option* to) {
+    std::vector<JobOptions> jobs;
+    std::vector<std::string> sources = source->as<std::vector<std::string>>();
+    std::vector<std::string> voices = voice->as<std::vector<std::string>>();
+    std::vector<std::string> destinations = to->as<std::vector<std::string>>();
+    size_t s = 0, v = 0, d = 0;
+    std::optional<JobOptions> current; // the latest source, with its voice
+    bool used = true;                  // whether the latest source has a --to
+    for (CLI::Option* option : app.parse_order()) {
+        if (option == source) {
+            if (!used) Usage("--source \"" + current->source + "\" has no --to after it");
+            current = JobOptions{sources.at(s++), "", ""};
+            used = false;
+        } else if (option == voice) {
+            std::string text = voices.at(v++);
+            if (!current) Usage("--voice " + text + " comes before any --source; put it after the --source it is for");
+            if (used) Usage("--voice " + text + " comes after a --to; put it right after its --source");
+            if (!current->voice.empty()) Usage("two --voice options for --source \"" + current->source + "\"");
+            current->voice = text;
+        } else if (option == to) {
+            std::string text = destinations.at(d++);
+            if (!current) Usage("--to \"" + text + "\" comes before any --source; give the --source first");
+            JobOptions job = *current;
+            job.destination = text;
+            jobs.push_back(job);
+            used = true;
+        }
+    }
+    if (!used) Usage("--source \"" + current->source + "\" has no --to after it");
+    return jobs;
+}
 
 } // namespace
 
-std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
-    CLI::App app{
-        "beatclone: copies the rhythm of one passage of a MusicXML score onto others, each keeping its "
-        "own pitches, by running the Beatclone plug-in module with this program as its host.",
-        "beatclone"};
-    app.footer(
-        std::string(
-            "\nUSAGE\n  beatclone SCORE [-o OUT] [--source SEL --to SEL] [--dry-run] [--view] [--json | --quiet]\n"
-            "  beatclone demo [-o OUT] [--json | --quiet]\n") +
-        kFooter);
-    app.add_option("SCORE", options.score, "MusicXML score: .musicxml, .xml or compressed .mxl (partwise)");
-    app.add_option("-o,--output", options.output,
-                   "Where to write the result (\"-\": standard output). The format follows the extension (.mxl "
-                   "compressed), else the input's. Default: SCORE's name with .beatclone before the extension, "
-                   "beside it; `demo` writes brass-beatclone.musicxml here. An existing file is replaced whole, "
-                   "never half-written.");
-    CLI::Option* source = app.add_option("--source", options.source,
-                                         "The rhythm to copy: one staff and its measures, e.g. \"Trumpet 1:5-8\"");
-    CLI::Option* to =
-        app.add_option("--to", options.destination,
-                       "Where to copy it: staves and as many measures, e.g. \"Trumpet 2,Trombone:13-16\"");
-    source->needs(to);
-    to->needs(source);
-    app.add_flag("--dry-run", options.dryRun, "Run the transfer and report it, but write nothing");
-    CLI::Option* json = app.add_flag("--json", options.json, "Print the report as JSON");
-    CLI::Option* quiet = app.add_flag("--quiet", options.quiet,
-                                      "Print the report as tab-separated lines: staff, layer, source attacks, layer "
-                                      "attacks, rebuilt|left alone, reason");
-    json->excludes(quiet);
-    app.add_flag("--view", options.view, "Show each destination layer before and after, in a compact notation");
-    app.add_option("--module", options.modulePath,
-                   "The module to load (default: beatclone.so beside this program, else in ../lib/beatclone/)");
-    CLI::App* demo = app.add_subcommand("demo", "Run the transfer on the built-in brass example and show it");
+bool AsksForJson(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (a == "--") break;
+        if (a == "--json") return true;
+    }
+    return false;
+}
+
+std::optional<int> ParseOptions(const std::vector<std::string>& args, Options& options, std::ostream& out) {
+    CLI::App app{"beatclone", "beatclone"};
+    app.set_help_flag();
+    bool help = false, version = false, json = false, tsv = false, quiet = false;
+    app.add_flag("-h,--help", help);
+    app.add_flag("-V,--version", version);
+    app.add_option("SCORE", options.score);
+    app.add_option("-o,--output", options.output);
+    CLI::Option* source = app.add_option("--source")->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    CLI::Option* voice = app.add_option("--voice")->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    CLI::Option* to = app.add_option("--to")->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_flag("--list", options.list);
+    app.add_flag("--dry-run", options.dryRun);
+    app.add_flag("--json", json);
+    app.add_flag("--tsv", tsv);
+    app.add_flag("--quiet", quiet);
+    app.add_flag("--view", options.view);
+    app.add_flag("--all-layers", options.allLayers);
+    app.add_option("--module", options.modulePath);
+    CLI::App* demo = app.add_subcommand("demo");
     demo->fallthrough();
 
+    std::vector<std::string> reversed(args.rbegin(), args.rend()); // CLI11 takes them last first
     try {
-        app.parse(argc, argv);
+        app.parse(reversed);
     } catch (const CLI::ParseError& e) {
-        if (e.get_exit_code() == 0) return app.exit(e); // --help
-        std::cerr << "beatclone: " << e.what() << " (see beatclone --help)\n";
-        return static_cast<int>(ExitCode::Usage);
+        Usage(e.what());
     }
-
+    if (help) {
+        out << HelpText();
+        return 0;
+    }
+    if (version) {
+        out << "beatclone " BEATCLONE_VERSION "\n";
+        return 0;
+    }
+    if (json + tsv + quiet > 1) Usage("--json, --tsv and --quiet exclude each other; choose one");
+    options.format = json    ? ReportFormat::Json
+                     : tsv   ? ReportFormat::Tsv
+                     : quiet ? ReportFormat::Quiet
+                             : ReportFormat::Table;
+    options.jobs = PairJobs(app, source, voice, to);
     options.demo = demo->parsed();
+    if (options.list && !options.jobs.empty()) Usage("--list only shows the score; run the jobs without it");
+    if (options.list && (!options.output.empty() || options.dryRun))
+        Usage("--list writes nothing; leave out -o and --dry-run");
     return std::nullopt;
 }
 

@@ -2,12 +2,13 @@
 
 #include "cli/CliError.h"
 #include "cli/command/CompactView.h"
+#include "cli/command/LayerWriter.h"
+#include "cli/command/Selection.h"
+#include "cli/command/Words.h"
 #include "cli/hostmap/AttackCount.h"
 #include "cli/hostmap/HostMapping.h"
-#include "cli/command/LayerWriter.h"
 #include "cli/hostmap/PluginModule.h"
 #include "cli/musicxml/ScoreReader.h"
-#include "cli/command/Selection.h"
 #include "host/Utf8.h"
 
 #include <algorithm>
@@ -17,6 +18,10 @@ namespace beatclone::cli {
 namespace {
 
 constexpr int16_t kLayers = 4;
+
+[[noreturn]] void FailSelection(const std::string& selection, const std::string& what) {
+    throw CliError(ExitCode::BadSelection, "selection \"" + selection + "\": " + what);
+}
 
 simhost::Document& FreshDocument() {
     simhost::Host& host = simhost::Host::Instance();
@@ -33,7 +38,7 @@ int16_t RunCommand(const PluginModule& module, int16_t command, const RegionReco
     int16_t answer = module.Invoke(command, &region);
     if (host.MessageBoxes().size() > boxes) {
         const simhost::MessageBoxCall& box = host.MessageBoxes()[boxes];
-        throw CliError(ExitCode::Refused, "the module refused " + what + ": " + Utf16ToUtf8(box.text));
+        throw CliError(ExitCode::Refused, "Beatclone refused " + what + ": " + Utf16ToUtf8(box.text));
     }
     return answer;
 }
@@ -53,19 +58,20 @@ std::vector<std::pair<int16_t, int16_t>> SlotRuns(std::vector<int16_t> slots) {
 
 using Cells = std::vector<std::vector<EntryRecord>>;
 
-Cells Snapshot(const simhost::Document& document, int16_t instrument, int16_t layer, size_t first, size_t last) {
+Cells Snapshot(const simhost::Document& document, int16_t instrument, int16_t layer, const MeasureSpan& span) {
     Cells cells;
-    for (size_t m = first; m <= last; ++m) cells.push_back(document.Entries(instrument, HostMeasure(m), layer));
+    for (size_t m = span.first; m <= span.last; ++m)
+        cells.push_back(document.Entries(instrument, HostMeasure(m), layer));
     return cells;
 }
 
 // Whether the cells still hold what `before` took of them; compared in place, not copied again.
-bool Unchanged(const Cells& before, const simhost::Document& document, int16_t instrument, int16_t layer, size_t first,
-               size_t last) {
-    if (before.size() != last - first + 1) return false;
+bool Unchanged(const Cells& before, const simhost::Document& document, int16_t instrument, int16_t layer,
+               const MeasureSpan& span) {
+    if (before.size() != span.Count()) return false;
     for (size_t i = 0; i < before.size(); ++i) {
         const std::vector<EntryRecord>& a = before[i];
-        const std::vector<EntryRecord>& b = document.Entries(instrument, HostMeasure(first + i), layer);
+        const std::vector<EntryRecord>& b = document.Entries(instrument, HostMeasure(span.first + i), layer);
         if (a.size() != b.size() ||
             (!a.empty() && std::memcmp(a.data(), b.data(), a.size() * sizeof(EntryRecord)) != 0))
             return false;
@@ -73,30 +79,12 @@ bool Unchanged(const Cells& before, const simhost::Document& document, int16_t i
     return true;
 }
 
-// The rhythm of each source measure must fit the destination measure it goes to.
-void CheckLengthsFit(const Score& score, const Selection& source, const Selection& destination,
-                     const std::vector<StaffRef>& receiving) {
-    const Part& sourcePart = score.parts[source.staves.front().part];
-    int sourceStaff = source.staves.front().staff;
-    const auto& voices = sourcePart.voicesByStaff[static_cast<size_t>(sourceStaff - 1)];
-    if (voices.empty()) return;
-    for (size_t i = 0; i < source.MeasureCount(); ++i) {
-        const Measure& from = sourcePart.measures[source.firstMeasure + i];
-        const VoiceMeasure* voice = from.Find(sourceStaff, voices.front());
-        Rational length(0);
-        if (voice != nullptr)
-            for (const Event& e : voice->events) length = std::max(length, e.End());
-        for (const StaffRef& ref : receiving) {
-            const Part& part = score.parts[ref.part];
-            const Measure& to = part.measures[destination.firstMeasure + i];
-            if (length > to.length)
-                throw CliError(ExitCode::BadSelection, "the rhythm of measure " + from.number + " of " +
-                                                           sourcePart.StaffLabel(sourceStaff) + " lasts " +
-                                                           length.ToString() + " quarters, longer than measure " +
-                                                           to.number + " of " + part.StaffLabel(ref.staff) + " (" +
-                                                           to.length.ToString() + " quarters); it would not fit");
-        }
-    }
+std::string Quarters(const Rational& length) {
+    return length.ToString() + (length == Rational(1) ? " quarter" : " quarters");
+}
+
+MeasureSpan SpanOf(const Part& part, size_t first, size_t last) {
+    return {first, last, MeasureName(part, first), MeasureName(part, last)};
 }
 
 // The score in the host, with the selections it is run on.
@@ -106,25 +94,141 @@ struct HostedScore {
     HostMapping mapping;
     Selection source;
     Selection destination;
+    std::vector<std::string> sourceStaffVoices; // the source staff's voices in the score's own order
 
     int16_t SlotOf(const StaffRef& ref) const { return mapping.Find(ref.part, ref.staff)->slot; }
     int16_t InstrumentOf(const StaffRef& ref) const { return mapping.Find(ref.part, ref.staff)->instrument; }
-    // Whether layer index `layer` of `ref` over the destination is the source itself.
-    bool IsSource(const StaffRef& ref, int16_t layer) const {
-        return ref == source.staves.front() && layer == 0 && destination.firstMeasure == source.firstMeasure;
+    const StaffRef& SourceStaff() const { return source.staves.front(); }
+    // Whether layer index `layer` of `ref` over `chunk` is the source itself.
+    bool IsSource(const StaffRef& ref, int16_t layer, const MeasureSpan& chunk) const {
+        return ref == SourceStaff() && layer == 0 && chunk.first == source.firstMeasure;
+    }
+    const std::vector<std::string>& VoicesOf(const StaffRef& ref) const {
+        return score.parts[ref.part].voicesByStaff[static_cast<size_t>(ref.staff - 1)];
+    }
+    // The layer the user sees in the score for layer index `layer` of `ref` in this job.
+    int ScoreLayer(const StaffRef& ref, int16_t layer) const {
+        const std::vector<std::string>& voices = VoicesOf(ref);
+        if (ref == SourceStaff() && static_cast<size_t>(layer) < voices.size()) {
+            auto at = std::find(sourceStaffVoices.begin(), sourceStaffVoices.end(), voices[static_cast<size_t>(layer)]);
+            return static_cast<int>(at - sourceStaffVoices.begin()) + 1;
+        }
+        return layer + 1;
     }
 };
 
-// Reads the measures the module sees in detail and loads the score into a fresh host document.
-HostedScore LoadSelections(MusicXmlScore& xml, const TransferRequest& request) {
-    Selection source = ParseSelection(xml.score, request.source);
-    Selection destination = ParseSelection(xml.score, request.destination);
-    // The measure before each range holds the ties that lead into it.
-    DetailMeasures(xml, source.firstMeasure == 0 ? 0 : source.firstMeasure - 1, source.lastMeasure);
-    DetailMeasures(xml, destination.firstMeasure == 0 ? 0 : destination.firstMeasure - 1, destination.lastMeasure);
-    simhost::Document& document = FreshDocument();
-    HostMapping mapping = LoadIntoHost(xml.score, document);
-    return HostedScore{xml.score, document, std::move(mapping), std::move(source), std::move(destination)};
+// The rhythm of each source measure must fit the destination measure it goes to.
+void CheckLengthsFit(const HostedScore& hosted, const MeasureSpan& chunk, const std::vector<StaffRef>& receiving) {
+    const Score& score = hosted.score;
+    const Selection& source = hosted.source;
+    const Part& sourcePart = score.parts[hosted.SourceStaff().part];
+    int sourceStaff = hosted.SourceStaff().staff;
+    const std::vector<std::string>& voices = hosted.VoicesOf(hosted.SourceStaff());
+    if (voices.empty()) return;
+    for (size_t i = 0; i < source.MeasureCount(); ++i) {
+        const Measure& from = sourcePart.measures[source.firstMeasure + i];
+        const VoiceMeasure* voice = from.Find(sourceStaff, voices.front());
+        Rational length(0);
+        if (voice != nullptr)
+            for (const Event& e : voice->events) length = std::max(length, e.End());
+        for (const StaffRef& ref : receiving) {
+            const Part& part = score.parts[ref.part];
+            const Measure& to = part.measures[chunk.first + i];
+            if (length > to.length)
+                throw CliError(ExitCode::BadSelection,
+                               "the rhythm of measure " + from.number + " of " + sourcePart.StaffLabel(sourceStaff) +
+                                   " lasts " + Quarters(length) + ", longer than measure " + to.number + " of " +
+                                   part.StaffLabel(ref.staff) + " (" + Quarters(to.length) +
+                                   "); it would not fit: choose destination measures at least as long");
+        }
+    }
+}
+
+// A source is one staff: a part of several staves is offered staff by staff.
+void CheckSourceIsOneStaff(const Score& score, const Selection& source) {
+    if (source.staves.size() == 1) return;
+    const Part& first = score.parts[source.staves.front().part];
+    std::string range = source.text.substr(source.text.rfind(':') + 1);
+    bool onePart = std::all_of(source.staves.begin(), source.staves.end(),
+                               [&](const StaffRef& r) { return r.part == source.staves.front().part; });
+    if (onePart) {
+        // Offered as the user named the part, else by its id.
+        std::string named = source.text.substr(0, source.text.rfind(':'));
+        named = named.find(',') == std::string::npos ? named : "@" + first.id;
+        std::vector<std::string> choices;
+        for (const StaffRef& r : source.staves)
+            choices.push_back("\"" + named + "/" + std::to_string(r.staff) + ":" + range + "\"");
+        FailSelection(source.text, "a source is one staff, and part " + first.id + " has " +
+                                       Counted(first.staffCount, "staff", "staves") + "; write " +
+                                       ListInWords(choices, " or "));
+    }
+    FailSelection(source.text, "a source is one staff; this names " +
+                                   Counted(static_cast<long long>(source.staves.size()), "staff", "staves") +
+                                   "; copy from each in a job of its own (--source ... --to ... again)");
+}
+
+// The destination is the source's length or a whole multiple of it.
+std::vector<MeasureSpan> Chunks(const Score& score, const Selection& source, const Selection& destination) {
+    size_t length = source.MeasureCount(), total = destination.MeasureCount();
+    if (total % length != 0) {
+        std::string multiples;
+        for (size_t k = 1; k <= 4; ++k) multiples += std::to_string(k * length) + ", ";
+        throw CliError(
+            ExitCode::BadSelection,
+            "the destination \"" + destination.text + "\" has " + Counted(static_cast<long long>(total), "measure") +
+                " and the source \"" + source.text + "\" " + Counted(static_cast<long long>(length), "measure") +
+                "; a destination is as long as its source or a whole multiple of it (" + multiples + "... measures)");
+    }
+    const Part& part = score.parts[destination.staves.front().part];
+    std::vector<MeasureSpan> chunks;
+    for (size_t first = destination.firstMeasure; first <= destination.lastMeasure; first += length)
+        chunks.push_back(SpanOf(part, first, first + length - 1));
+    // A chunk that overlaps the source on its own staff without being it would change the
+    // source under the chunks after it.
+    bool onSourceStaff = std::find(destination.staves.begin(), destination.staves.end(), source.staves.front()) !=
+                         destination.staves.end();
+    if (onSourceStaff && chunks.size() > 1)
+        for (const MeasureSpan& c : chunks)
+            if (c.first != source.firstMeasure && c.first <= source.lastMeasure && source.firstMeasure <= c.last)
+                throw CliError(ExitCode::BadSelection,
+                               "the destination \"" + destination.text + "\" overlaps the source \"" + source.text +
+                                   "\" on its own staff without lining up with it; start the destination at the "
+                                   "source's first measure or after its last");
+    return chunks;
+}
+
+// Lays the chosen voice of the source staff out as its layer 1 for this job.
+void ChooseSourceVoice(Score& score, const Selection& source, const std::string& voice) {
+    if (voice.empty()) return;
+    const StaffRef& ref = source.staves.front();
+    Part& part = score.parts[ref.part];
+    std::vector<std::string>& voices = part.voicesByStaff[static_cast<size_t>(ref.staff - 1)];
+    auto at = std::find(voices.begin(), voices.end(), voice);
+    if (at == voices.end())
+        FailSelection(source.text, part.StaffLabel(ref.staff) + " has no voice " + voice + "; its voices are " +
+                                       (voices.empty() ? "none" : ListInWords(voices)) +
+                                       " (beatclone SCORE --list shows the voices of every staff)");
+    std::rotate(voices.begin(), at, at + 1);
+}
+
+// A source without notes in the voice taken: say which voices have some.
+[[noreturn]] void SourceWithoutNotes(const HostedScore& hosted, const std::string& chosenVoice) {
+    const StaffRef& ref = hosted.SourceStaff();
+    const std::vector<std::string>& voices = hosted.VoicesOf(ref);
+    std::vector<std::string> withNotes;
+    for (size_t j = 0; j < voices.size(); ++j)
+        if (CountAttacks(hosted.document, hosted.InstrumentOf(ref), static_cast<int16_t>(j), hosted.source.firstMeasure,
+                         hosted.source.lastMeasure) > 0)
+            withNotes.push_back(voices[j]);
+    std::string label = hosted.score.parts[ref.part].StaffLabel(ref.staff);
+    std::string measures = DescribeMeasures(hosted.score, hosted.source);
+    std::string what = voices.empty()
+                           ? "the source has no notes: " + label + " has no voice in " + measures
+                           : "the source has no notes in voice " + voices.front() + " of " + label + " in " + measures;
+    if (withNotes.empty()) FailSelection(hosted.source.text, what + ", nor in any other voice; choose other measures");
+    FailSelection(hosted.source.text, what + (chosenVoice.empty() ? " (its first voice)" : "") +
+                                          "; voices with notes there: " + ListInWords(withNotes) + "; add --voice " +
+                                          withNotes.front() + " after this --source");
 }
 
 // A destination layer and what it held before the module ran.
@@ -135,45 +239,32 @@ struct Watched {
 };
 
 struct Watch {
-    std::vector<Watched> layers;     // parallel to TransferReport::layers
+    std::vector<Watched> layers;     // parallel to the chunk's outcomes
     std::vector<StaffRef> receiving; // the staves with a layer whose count matches the source's
 };
 
-LayerOutcome OutcomeBefore(const HostedScore& hosted, const StaffRef& ref, int16_t layer, bool sameLength) {
-    const Part& part = hosted.score.parts[ref.part];
-    const std::vector<std::string>& voices = part.voicesByStaff[static_cast<size_t>(ref.staff - 1)];
-    LayerOutcome outcome;
-    outcome.staff = part.StaffLabel(ref.staff);
-    outcome.partId = part.id;
-    outcome.staffNumber = ref.staff;
-    outcome.layer = layer + 1;
-    if (static_cast<size_t>(layer) < voices.size()) outcome.voice = voices[static_cast<size_t>(layer)];
-    if (sameLength)
-        outcome.attacks = CountAttacks(hosted.document, hosted.InstrumentOf(ref), layer,
-                                       hosted.destination.firstMeasure, hosted.destination.lastMeasure);
-    return outcome;
-}
-
-// Every destination layer that holds something, with its attacks and (if asked) its view.
-Watch WatchDestination(const HostedScore& hosted, bool wantView, TransferReport& report) {
+// Every layer of the chunk that holds something, with its attacks and (if asked) its view.
+Watch WatchChunk(const HostedScore& hosted, const MeasureSpan& chunk, size_t chunkIndex, bool wantView,
+                 TransferReport& report) {
     Watch watch;
-    const Selection& destination = hosted.destination;
-    bool sameLength = hosted.source.MeasureCount() == destination.MeasureCount();
-    for (const StaffRef& ref : destination.staves) {
-        size_t voices = hosted.score.parts[ref.part].voicesByStaff[static_cast<size_t>(ref.staff - 1)].size();
+    for (const StaffRef& ref : hosted.destination.staves) {
+        const Part& part = hosted.score.parts[ref.part];
+        const std::vector<std::string>& voices = hosted.VoicesOf(ref);
         int16_t instrument = hosted.InstrumentOf(ref);
         bool receives = false;
         for (int16_t layer = 0; layer < kLayers; ++layer) {
-            LayerOutcome outcome = OutcomeBefore(hosted, ref, layer, sameLength);
-            receives |= sameLength && outcome.attacks == report.sourceAttacks && outcome.attacks > 0 &&
-                        !hosted.IsSource(ref, layer);
-            if (static_cast<size_t>(layer) >= voices && outcome.attacks == 0) continue;
-            if (wantView)
-                outcome.before =
-                    CompactLayer(hosted.document, instrument, layer, destination.firstMeasure, destination.lastMeasure);
-            watch.layers.push_back(
-                {ref, layer,
-                 Snapshot(hosted.document, instrument, layer, destination.firstMeasure, destination.lastMeasure)});
+            LayerOutcome outcome;
+            outcome.staff = part.StaffLabel(ref.staff);
+            outcome.partId = part.id;
+            outcome.staffNumber = ref.staff;
+            outcome.layer = hosted.ScoreLayer(ref, layer);
+            outcome.chunk = chunkIndex;
+            if (static_cast<size_t>(layer) < voices.size()) outcome.voice = voices[static_cast<size_t>(layer)];
+            outcome.attacks = CountAttacks(hosted.document, instrument, layer, chunk.first, chunk.last);
+            receives |= outcome.attacks == report.sourceAttacks && !hosted.IsSource(ref, layer, chunk);
+            if (static_cast<size_t>(layer) >= voices.size() && outcome.attacks == 0) continue;
+            if (wantView) outcome.before = CompactLayer(hosted.document, instrument, layer, chunk.first, chunk.last);
+            watch.layers.push_back({ref, layer, Snapshot(hosted.document, instrument, layer, chunk)});
             report.layers.push_back(std::move(outcome));
         }
         if (receives) watch.receiving.push_back(ref);
@@ -182,30 +273,29 @@ Watch WatchDestination(const HostedScore& hosted, bool wantView, TransferReport&
 }
 
 // SET SOURCE with the source selected, as the user would.
-void SetSource(const PluginModule& module, const HostedScore& hosted, const std::string& text) {
+void SetSource(const PluginModule& module, const HostedScore& hosted) {
     const Selection& source = hosted.source;
-    int16_t firstSlot = hosted.SlotOf(source.staves.front()), lastSlot = firstSlot;
-    for (const StaffRef& ref : source.staves) {
-        firstSlot = std::min(firstSlot, hosted.SlotOf(ref));
-        lastSlot = std::max(lastSlot, hosted.SlotOf(ref));
-    }
-    RegionRecord region = simhost::Host::WholeMeasures(firstSlot, lastSlot, HostMeasure(source.firstMeasure),
-                                                       HostMeasure(source.lastMeasure));
-    RunCommand(module, kSetSourceCommand, region, "the source \"" + text + "\"");
+    int16_t slot = hosted.SlotOf(hosted.SourceStaff());
+    RegionRecord region =
+        simhost::Host::WholeMeasures(slot, slot, HostMeasure(source.firstMeasure), HostMeasure(source.lastMeasure));
+    RunCommand(module, kSetSourceCommand, region, "the source \"" + source.text + "\"");
     if (!module.CommandEnabled(kCopyCommand))
-        throw CliError(ExitCode::ModuleFailed, "the module accepted the source but left COPY disabled");
+        throw CliError(ExitCode::ModuleFailed,
+                       "Beatclone accepted the source \"" + source.text + "\" but left COPY disabled");
 }
 
-// COPY onto each run of neighbouring destination staves.
-void CopyOntoDestination(const PluginModule& module, const HostedScore& hosted, const std::string& text) {
-    const Selection& destination = hosted.destination;
+// COPY onto each run of neighbouring destination staves over one chunk.
+void CopyOntoChunk(const PluginModule& module, const HostedScore& hosted, const MeasureSpan& chunk) {
     std::vector<int16_t> slots;
-    for (const StaffRef& ref : destination.staves) slots.push_back(hosted.SlotOf(ref));
+    for (const StaffRef& ref : hosted.destination.staves) slots.push_back(hosted.SlotOf(ref));
+    std::string what = "the destination \"" + hosted.destination.text + "\"" +
+                       (chunk.Count() == hosted.destination.MeasureCount() ? "" : " at " + chunk.Describe());
     for (auto [first, last] : SlotRuns(slots)) {
-        RegionRecord region = simhost::Host::WholeMeasures(first, last, HostMeasure(destination.firstMeasure),
-                                                           HostMeasure(destination.lastMeasure));
-        int16_t answer = RunCommand(module, kCopyCommand, region, "the destination \"" + text + "\"");
-        if (answer != 1) throw CliError(ExitCode::ModuleFailed, "the module's COPY failed without saying why");
+        RegionRecord region =
+            simhost::Host::WholeMeasures(first, last, HostMeasure(chunk.first), HostMeasure(chunk.last));
+        int16_t answer = RunCommand(module, kCopyCommand, region, what);
+        if (answer != 1)
+            throw CliError(ExitCode::ModuleFailed, "Beatclone's COPY of " + what + " failed without saying why");
     }
 }
 
@@ -224,31 +314,36 @@ LayerResult ResultOf(bool changed, bool isSource, int attacks, int sourceAttacks
     return LayerResult::NotChanged;
 }
 
-// Settles each watched layer's result after the module ran; answers the rebuilt layers and,
+// Settles each watched layer's result after COPY ran on the chunk; adds the rebuilt layers and,
 // for each, its index into report.layers.
-std::vector<RebuiltLayer> JudgeLayers(const HostedScore& hosted, const Watch& watch, bool wantView,
-                                      TransferReport& report, std::vector<size_t>& rebuiltOutcome) {
-    const Selection& destination = hosted.destination;
-    std::vector<RebuiltLayer> rebuilt;
+void JudgeChunk(const HostedScore& hosted, const MeasureSpan& chunk, const Watch& watch, size_t firstOutcome,
+                bool wantView, TransferReport& report, std::vector<RebuiltLayer>& rebuilt,
+                std::vector<size_t>& rebuiltOutcome) {
     for (size_t i = 0; i < watch.layers.size(); ++i) {
         const Watched& w = watch.layers[i];
-        LayerOutcome& outcome = report.layers[i];
+        LayerOutcome& outcome = report.layers[firstOutcome + i];
         int16_t instrument = hosted.InstrumentOf(w.ref);
-        bool changed = !Unchanged(w.before, hosted.document, instrument, w.layer, destination.firstMeasure,
-                                  destination.lastMeasure);
-        outcome.result = ResultOf(changed, hosted.IsSource(w.ref, w.layer), outcome.attacks, report.sourceAttacks);
-        if (wantView)
-            outcome.after =
-                CompactLayer(hosted.document, instrument, w.layer, destination.firstMeasure, destination.lastMeasure);
+        bool changed = !Unchanged(w.before, hosted.document, instrument, w.layer, chunk);
+        outcome.result =
+            ResultOf(changed, hosted.IsSource(w.ref, w.layer, chunk), outcome.attacks, report.sourceAttacks);
+        if (wantView) outcome.after = CompactLayer(hosted.document, instrument, w.layer, chunk.first, chunk.last);
         if (changed) {
-            rebuilt.push_back({hosted.SlotOf(w.ref), w.layer, destination.firstMeasure, destination.lastMeasure});
-            rebuiltOutcome.push_back(i);
+            rebuilt.push_back({hosted.SlotOf(w.ref), w.layer, chunk.first, chunk.last});
+            rebuiltOutcome.push_back(firstOutcome + i);
         }
     }
-    return rebuilt;
 }
 
 } // namespace
+
+std::string MeasureSpan::Describe() const {
+    return first == last ? "measure " + firstText : "measures " + firstText + "-" + lastText;
+}
+
+int TransferReport::Rebuilt() const {
+    return static_cast<int>(std::count_if(layers.begin(), layers.end(),
+                                          [](const LayerOutcome& l) { return l.result == LayerResult::Rebuilt; }));
+}
 
 std::string ResultText(const LayerOutcome& outcome, int sourceAttacks) {
     switch (outcome.result) {
@@ -257,41 +352,105 @@ std::string ResultText(const LayerOutcome& outcome, int sourceAttacks) {
         case LayerResult::SameAsSource:
             return "left alone: it is the source";
         case LayerResult::CountDiffers:
-            return "left alone: " + std::to_string(outcome.attacks) + " attacks, the source has " +
+            return "left alone: " + Counted(outcome.attacks, "attack") + ", the source has " +
                    std::to_string(sourceAttacks);
         case LayerResult::NoAttacks:
             return "left alone: no notes";
         case LayerResult::NotChanged:
-            return "left alone by the module although the counts agree";
+            return "left alone by Beatclone although the counts agree";
+    }
+    return "";
+}
+
+const char* ResultWord(LayerResult result) { return result == LayerResult::Rebuilt ? "rebuilt" : "left alone"; }
+
+const char* ReasonWord(LayerResult result) {
+    switch (result) {
+        case LayerResult::Rebuilt:
+            return "";
+        case LayerResult::SameAsSource:
+            return "source";
+        case LayerResult::CountDiffers:
+            return "count-differs";
+        case LayerResult::NoAttacks:
+            return "no-notes";
+        case LayerResult::NotChanged:
+            return "unchanged";
     }
     return "";
 }
 
 TransferReport RunTransfer(MusicXmlScore& xml, const TransferRequest& request) {
-    HostedScore hosted = LoadSelections(xml, request);
+    Score& score = xml.score;
+    Selection source = ParseSelection(score, request.source);
+    Selection destination = ParseSelection(score, request.destination);
+    CheckSourceIsOneStaff(score, source);
+    std::vector<MeasureSpan> chunks = Chunks(score, source, destination);
+    // The measure before each range holds the ties that lead into it.
+    DetailMeasures(xml, source.firstMeasure == 0 ? 0 : source.firstMeasure - 1, source.lastMeasure);
+    DetailMeasures(xml, destination.firstMeasure == 0 ? 0 : destination.firstMeasure - 1, destination.lastMeasure);
+    const StaffRef sourceRef = source.staves.front();
+    const Part& sourcePart = score.parts[sourceRef.part];
+    std::vector<std::string> ownVoices = sourcePart.voicesByStaff[static_cast<size_t>(sourceRef.staff - 1)];
+    ChooseSourceVoice(score, source, request.voice);
+
+    simhost::Document& document = FreshDocument();
+    HostMapping mapping = LoadIntoHost(score, document);
+    HostedScore hosted{
+        score, document, std::move(mapping), std::move(source), std::move(destination), std::move(ownVoices)};
     PluginModule& module =
         PluginModule::Load(request.modulePath.empty() ? PluginModule::DefaultPath() : request.modulePath);
 
     TransferReport report;
-    const StaffRef& sourceRef = hosted.source.staves.front();
-    report.sourceStaff = xml.score.parts[sourceRef.part].StaffLabel(sourceRef.staff);
-    report.sourceMeasures = DescribeMeasures(xml.score, hosted.source);
-    report.destinationMeasures = DescribeMeasures(xml.score, hosted.destination);
-    report.sourceAttacks = CountAttacks(hosted.document, hosted.InstrumentOf(sourceRef), 0, hosted.source.firstMeasure,
+    report.sourceText = request.source;
+    report.destinationText = request.destination;
+    report.sourceStaff = sourcePart.StaffLabel(sourceRef.staff);
+    report.sourcePartId = sourcePart.id;
+    report.sourceStaffNumber = sourceRef.staff;
+    const std::vector<std::string>& laidOut = hosted.VoicesOf(sourceRef);
+    if (!laidOut.empty()) report.sourceVoice = laidOut.front();
+    report.sourceMeasures = SpanOf(sourcePart, hosted.source.firstMeasure, hosted.source.lastMeasure);
+    report.destinationMeasures = SpanOf(score.parts[hosted.destination.staves.front().part],
+                                        hosted.destination.firstMeasure, hosted.destination.lastMeasure);
+    report.chunks = chunks;
+    for (const Selection* s : {&hosted.source, &hosted.destination})
+        report.warnings.insert(report.warnings.end(), s->warnings.begin(), s->warnings.end());
+    report.sourceAttacks = CountAttacks(document, hosted.InstrumentOf(sourceRef), 0, hosted.source.firstMeasure,
                                         hosted.source.lastMeasure);
-    Watch watch = WatchDestination(hosted, request.wantView, report);
-    if (hosted.source.MeasureCount() == hosted.destination.MeasureCount())
-        CheckLengthsFit(xml.score, hosted.source, hosted.destination, watch.receiving);
+    if (report.sourceAttacks == 0) SourceWithoutNotes(hosted, request.voice);
+    if (request.wantView)
+        report.sourceView = CompactLayer(document, hosted.InstrumentOf(sourceRef), 0, hosted.source.firstMeasure,
+                                         hosted.source.lastMeasure);
 
-    SetSource(module, hosted, request.source);
-    CopyOntoDestination(module, hosted, request.destination);
+    SetSource(module, hosted);
+    std::vector<RebuiltLayer> rebuilt;
+    std::vector<size_t> rebuiltOutcome;
+    for (size_t c = 0; c < chunks.size(); ++c) {
+        size_t firstOutcome = report.layers.size();
+        Watch watch = WatchChunk(hosted, chunks[c], c, request.wantView, report);
+        CheckLengthsFit(hosted, chunks[c], watch.receiving);
+        CopyOntoChunk(module, hosted, chunks[c]);
+        JudgeChunk(hosted, chunks[c], watch, firstOutcome, request.wantView, report, rebuilt, rebuiltOutcome);
+    }
     AddHostWarnings(report);
 
-    std::vector<size_t> rebuiltOutcome;
-    std::vector<RebuiltLayer> rebuilt = JudgeLayers(hosted, watch, request.wantView, report, rebuiltOutcome);
-    std::vector<std::map<std::string, int>> dropped = WriteRebuiltLayers(xml, hosted.mapping, hosted.document, rebuilt);
+    std::vector<std::map<std::string, int>> dropped = WriteRebuiltLayers(xml, hosted.mapping, document, rebuilt);
     for (size_t k = 0; k < rebuilt.size(); ++k) report.layers[rebuiltOutcome[k]].dropped = dropped[k];
     return report;
+}
+
+std::vector<TransferReport> RunJobs(MusicXmlScore& xml, const std::vector<TransferRequest>& jobs) {
+    std::vector<TransferReport> reports;
+    for (size_t j = 0; j < jobs.size(); ++j) {
+        if (j > 0) {
+            // The job before rewrote the XML (and may have laid voices out anew): read it again.
+            xml.score.parts.clear();
+            xml.measureNodes.clear();
+            BuildScoreOutline(xml);
+        }
+        reports.push_back(RunTransfer(xml, jobs[j]));
+    }
+    return reports;
 }
 
 } // namespace beatclone::cli

@@ -7,13 +7,9 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <iostream>
-#include <memory>
 #include <sstream>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace beatclone::cli {
 namespace {
@@ -64,33 +60,6 @@ std::string Where(const char* data, size_t size, ptrdiff_t offset) {
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-// A fresh temporary file beside `path`, so that the final rename stays on one file system.
-std::string MakeTempBeside(const std::string& path, int& fd) {
-    std::string tmpl = path + ".tmp-XXXXXX";
-    fd = ::mkstemp(tmpl.data());
-    if (fd < 0)
-        throw CliError(ExitCode::OutputFailed, path + ": cannot create a temporary file: " + std::strerror(errno));
-    return tmpl;
-}
-
-// Makes the written bytes durable before the rename, so that even a power cut never leaves a
-// renamed but empty or partial score in place of a good one.
-void SyncFile(const std::string& temp) {
-    const int fd = ::open(temp.c_str(), O_RDONLY);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-void Publish(const std::string& temp, const std::string& path) {
-    SyncFile(temp);
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        int e = errno;
-        ::unlink(temp.c_str());
-        throw CliError(ExitCode::OutputFailed, path + ": cannot write: " + std::strerror(e));
-    }
-}
-
 constexpr unsigned kSaveOptions = pugi::format_indent;
 
 } // namespace
@@ -139,93 +108,6 @@ std::string SerializeScore(const pugi::xml_document& document) {
     std::ostringstream text;
     document.save(text, "  ", kSaveOptions, pugi::encoding_utf8);
     return text.str();
-}
-
-namespace {
-
-// The text is always written as UTF-8, so the declaration must say so.
-void DeclareUtf8(const pugi::xml_document& document) {
-    pugi::xml_node decl = document.first_child();
-    if (decl.type() == pugi::node_declaration && decl.attribute("encoding"))
-        decl.attribute("encoding").set_value("UTF-8");
-}
-
-void WriteToStandardOutput(const pugi::xml_document& document, ScoreFormat format) {
-    if (format == ScoreFormat::Compressed)
-        throw CliError(ExitCode::OutputFailed, "a compressed score cannot be written to standard output");
-    pugi::xml_writer_stream writer(std::cout);
-    document.save(writer, "  ", kSaveOptions, pugi::encoding_utf8);
-    std::cout.flush();
-    if (!std::cout) throw CliError(ExitCode::OutputFailed, "cannot write to standard output");
-}
-
-// Writes the archive to `temp`, which is removed when that fails.
-void WriteCompressed(const ScoreFile& score, const std::string& temp) {
-    try {
-        MxlContents contents;
-        contents.rootPath = score.rootPath;
-        contents.rootBytes = SerializeScore(score.document);
-        contents.others = score.otherMembers;
-        WriteMxlArchive(temp, contents);
-    } catch (...) {
-        ::unlink(temp.c_str());
-        throw;
-    }
-}
-
-// Writes the text through `fd`, open on `temp`, and closes it; `temp` is removed when that fails.
-void WriteUncompressed(const pugi::xml_document& document, int fd, const std::string& temp, const std::string& path) {
-    // Large stdio buffers: pugixml hands over its output in small pieces. The buffer is
-    // our own: given none, glibc ignores the size asked for and writes in 4 KB pieces.
-    constexpr size_t kBufferBytes = size_t{1} << 20;
-    std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kBufferBytes);
-    FILE* file = ::fdopen(fd, "wb");
-    bool ok = file != nullptr;
-    int e = errno;
-    if (ok) {
-        std::setvbuf(file, buffer.get(), _IOFBF, kBufferBytes);
-        pugi::xml_writer_file writer(file);
-        document.save(writer, "  ", kSaveOptions, pugi::encoding_utf8);
-        ok = std::ferror(file) == 0;
-        e = errno;
-        if (std::fclose(file) != 0) {
-            ok = false;
-            e = errno;
-        }
-    } else {
-        ::close(fd);
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        throw CliError(ExitCode::OutputFailed, path + ": cannot write: " + std::strerror(e));
-    }
-}
-
-// mkstemp creates the file readable by its owner only; a score is an ordinary document.
-void MakeReadable(const std::string& temp) {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(temp.c_str(), 0666 & ~mask);
-}
-
-} // namespace
-
-void SaveScoreFile(const ScoreFile& score, const std::string& path, ScoreFormat format) {
-    DeclareUtf8(score.document);
-    if (path == "-") {
-        WriteToStandardOutput(score.document, format);
-        return;
-    }
-    int fd = -1;
-    std::string temp = MakeTempBeside(path, fd);
-    if (format == ScoreFormat::Compressed) {
-        ::close(fd);
-        WriteCompressed(score, temp);
-    } else {
-        WriteUncompressed(score.document, fd, temp, path);
-    }
-    MakeReadable(temp);
-    Publish(temp, path);
 }
 
 } // namespace beatclone::cli

@@ -40,8 +40,8 @@ void ParseScoreText(const std::string& name, const char* data, size_t size, Scor
 // The document as UTF-8 MusicXML text.
 std::string SerializeScore(const pugi::xml_document& document);
 
-// Writes the score to `path` in `format`: first to a temporary file beside it, then renamed
-// over `path`. "-" writes uncompressed text to standard output. Throws CliError(OutputFailed).
+// Writes the score to `path` in `format` as OutputFile.h tells; "-" is standard output.
+// Throws CliError(OutputFailed).
 void SaveScoreFile(const ScoreFile& score, const std::string& path, ScoreFormat format);
 
 } // namespace beatclone::cli

@@ -60,14 +60,23 @@ std::string Slurp(int fd) {
     return text;
 }
 
-// Runs a program with its output captured through files (no pipes to dead-lock on).
-RunResult Run(const std::vector<std::string>& argv) {
+// Runs a program with its output captured through files (no pipes to dead-lock on), its
+// standard input from `input` when given.
+RunResult Run(const std::vector<std::string>& argv, const std::string* input = nullptr) {
     char outName[] = "/tmp/beatclone-cli-out-XXXXXX";
     char errName[] = "/tmp/beatclone-cli-err-XXXXXX";
-    int outFd = ::mkstemp(outName), errFd = ::mkstemp(errName);
+    char inName[] = "/tmp/beatclone-cli-in-XXXXXX";
+    int outFd = ::mkstemp(outName), errFd = ::mkstemp(errName), inFd = -1;
+    if (input != nullptr) {
+        inFd = ::mkstemp(inName);
+        EXPECT_EQ(::write(inFd, input->data(), input->size()), static_cast<ssize_t>(input->size()));
+        ::lseek(inFd, 0, SEEK_SET);
+        ::unlink(inName);
+    }
     RunResult result;
     pid_t pid = ::fork();
     if (pid == 0) {
+        if (inFd >= 0) ::dup2(inFd, 0);
         ::dup2(outFd, 1);
         ::dup2(errFd, 2);
         std::vector<char*> args;
@@ -85,6 +94,7 @@ RunResult Run(const std::vector<std::string>& argv) {
     result.err = Slurp(errFd);
     ::close(outFd);
     ::close(errFd);
+    if (inFd >= 0) ::close(inFd);
     ::unlink(outName);
     ::unlink(errName);
     return result;
@@ -95,6 +105,19 @@ RunResult Run(const std::vector<std::string>& argv) {
 std::string SchemaProblems(const fs::path& file) {
     fs::path schema = CorpusDir() / "schema" / "musicxml.xsd";
     RunResult r = Run({BEATCLONE_XMLLINT, "--nonet", "--noout", "--schema", schema.string(), file.string()});
+    return r.exitCode == 0 ? std::string() : r.err + r.out;
+}
+
+std::string JsonSchemaProblems(const std::string& json) {
+    char name[] = "/tmp/beatclone-cli-json-XXXXXX";
+    int fd = ::mkstemp(name);
+    EXPECT_EQ(::write(fd, json.data(), json.size()), static_cast<ssize_t>(json.size()));
+    ::close(fd);
+    static const char kCheck[] =
+        "import json, sys, jsonschema\n"
+        "jsonschema.validate(json.load(open(sys.argv[2])), json.load(open(sys.argv[1])))\n";
+    RunResult r = Run({BEATCLONE_PYTHON, "-c", kCheck, BEATCLONE_REPORT_SCHEMA, name});
+    ::unlink(name);
     return r.exitCode == 0 ? std::string() : r.err + r.out;
 }
 
@@ -111,6 +134,14 @@ RunResult RunTool(const std::vector<std::string>& args) {
     argv.insert(argv.end(), args.begin(), args.end());
     return Run(argv);
 }
+
+RunResult RunTool(const std::vector<std::string>& args, const std::string& input) {
+    std::vector<std::string> argv{BEATCLONE_CLI_EXECUTABLE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Run(argv, &input);
+}
+
+RunResult RunShell(const std::string& command) { return Run({"/bin/sh", "-c", command}); }
 
 std::string ReadText(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);

@@ -34,6 +34,9 @@ std::vector<std::filesystem::path> CorpusScores();
 // Empty when the file validates against the MusicXML schema, else xmllint's complaint.
 std::string SchemaProblems(const std::filesystem::path& file);
 
+// Empty when the JSON text validates against the command's report schema, else the complaint.
+std::string JsonSchemaProblems(const std::string& json);
+
 // Writes the score to `out` (uncompressed), expects it to validate, and reads it back.
 std::unique_ptr<MusicXmlScore> SavedAndReadBack(const MusicXmlScore& score, const std::filesystem::path& out);
 
@@ -44,6 +47,10 @@ struct RunResult {
 };
 // Runs the beatclone executable with the arguments (no shell involved).
 RunResult RunTool(const std::vector<std::string>& args);
+// The same with `input` as its standard input.
+RunResult RunTool(const std::vector<std::string>& args, const std::string& input);
+// Runs a command through /bin/sh, as a user would type it.
+RunResult RunShell(const std::string& command);
 
 std::string ReadText(const std::filesystem::path& file);
 void WriteText(const std::filesystem::path& file, const std::string& text);

@@ -149,9 +149,10 @@ TEST_F(CommandLine, BadSelectionsNameWhatIsMissing) {
     ExpectFailure({in, "--source", "Trumpet 1:2-1", "--to", "Trombone:1-2", "-o", Out()}, 4, "before it starts");
     ExpectFailure({in, "--source", "Trumpet 1/2:1", "--to", "Trombone:1", "-o", Out()}, 4, "there is no staff \"2\"");
     ExpectFailure({in, "--source", "Trumpet 1", "--to", "Trombone:1", "-o", Out()}, 4, "expected STAVES:MEASURES");
-    ExpectFailure({in, "--source", "Trumpet 1:1-2", "--to", "Trombone:1", "-o", Out()}, 5,
-                  "The destination region must have the same number of measures as the source region.");
-    ExpectFailure({in, "--source", "Trumpet 1:1"}, 2, "--source requires --to");
+    ExpectFailure({in, "--source", "Trumpet 1:1-2", "--to", "Trombone:1", "-o", Out()}, 4,
+                  "has 1 measure and the source \"Trumpet 1:1-2\" 2 measures; a destination is as long as its "
+                  "source or a whole multiple of it (2, 4, 6, 8, ... measures)");
+    ExpectFailure({in, "--source", "Trumpet 1:1"}, 2, "--source \"Trumpet 1:1\" has no --to after it");
 }
 
 TEST_F(CommandLine, AFailedRunLeavesAnExistingOutputAsItWas) {
@@ -195,11 +196,18 @@ TEST_F(CommandLine, CompressedOutputRoundTripsTheMusic) {
 TEST_F(CommandLine, ReportsForScriptsAndPeople) {
     std::string in = Input(Quartet());
     std::vector<std::string> transfer{in, "--source", "Trumpet 1:1", "--to", "Trumpet 2,Trombone:1", "-o", Out()};
-    std::vector<std::string> quiet = transfer;
-    quiet.push_back("--quiet");
-    RunResult r = RunTool(quiet);
+    std::vector<std::string> tsv = transfer;
+    tsv.push_back("--tsv");
+    RunResult r = RunTool(tsv);
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "Trumpet 2\t1\t3\t3\trebuilt\t\nTrombone\t1\t3\t4\tleft alone\tcount-differs\n");
+    EXPECT_EQ(r.out,
+              "job\tchunk\tfirst\tlast\tstaff\tpart\tstaffNumber\tlayer\tvoice\tsourceAttacks\tattacks\tresult\t"
+              "reason\n1\t1\t1\t1\tTrumpet 2\tP2\t1\t1\t1\t3\t3\trebuilt\t\n"
+              "1\t1\t1\t1\tTrombone\tP3\t1\t1\t1\t3\t4\tleft alone\tcount-differs\n");
+    tsv.back() = "--quiet";
+    r = RunTool(tsv);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out + r.err, "");
 
     std::vector<std::string> json = transfer;
     json.push_back("--json");
@@ -219,18 +227,20 @@ TEST_F(CommandLine, ReportsForScriptsAndPeople) {
 
     r = RunTool({"--help"});
     EXPECT_EQ(r.exitCode, 0);
-    for (const char* needed :
-         {"--source", "--to", "--dry-run", "--json", "--quiet", "EXAMPLES", "Piano/2", "EXIT CODES", "8 out of memory"})
+    for (const char* needed : {"--source", "--to", "--dry-run", "--json", "--quiet", "EXAMPLES", "Piano/2",
+                               "EXIT CODES", "1  nothing was rebuilt", "8  out of memory"})
         EXPECT_NE(r.out.find(needed), std::string::npos) << needed;
 }
 
 TEST_F(CommandLine, JsonReportEscapesNamesAndParses) {
     std::string in = Input(ScoreXml({OneVoicePart("P1", "Trumpet \"A\" \\ 1", {"C5:q D5:q E5:h"}),
-                                     OneVoicePart("P2", "Trumpet 2", {"A4:h B4:q C5:q"})}));
+                                     OneVoicePart("P2", "Trumpet\xff 2", {"A4:h B4:q C5:q"})}));
     RunResult r = RunTool({in, "--source", "P1:1", "--to", "P2:1", "--json", "--dry-run"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("\"staff\": \"Trumpet \\\"A\\\" \\\\ 1\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"staff\": \"Trumpet\\ufffd 2\""), std::string::npos) << r.out; // not UTF-8
     EXPECT_TRUE(JsonSyntax::Valid(r.out)) << r.out;
+    EXPECT_EQ(JsonSchemaProblems(r.out), "");
 }
 
 TEST_F(CommandLine, DemoShowsTheExampleBeforeAndAfterAndWritesIt) {

@@ -56,7 +56,9 @@ TEST_F(SelectionParsing, PartsByIdNameOrAbbreviationInAnyCase) {
               std::string::npos);
     // An exact id wins; a name two parts share must be given by id.
     EXPECT_EQ(ParseSelection(score_, "P2:1").staves.size(), 2u);
-    EXPECT_NE(Error("PIANO:1").find("names several parts (P2, P3)"), std::string::npos);
+    EXPECT_NE(Error("PIANO:1").find("names several parts (\"Piano\" (P2), \"piano\" (P3)); name one by its id: "
+                                    "\"@P2\" or \"@P3\""),
+              std::string::npos);
 }
 
 TEST_F(SelectionParsing, StavesOfAPartAreNamedOrAllTaken) {
@@ -73,13 +75,16 @@ TEST_F(SelectionParsing, MeasuresAsPrintedFromThePickupOn) {
     Selection s = ParseSelection(score_, "P1:0-1");
     EXPECT_EQ(s.firstMeasure, 0u);
     EXPECT_EQ(s.lastMeasure, 1u);
-    s = ParseSelection(score_, "P1:2");
-    EXPECT_EQ(s.firstMeasure, 2u); // the first measure printed "2"
-    EXPECT_EQ(s.lastMeasure, 2u);
+    // A number printed twice needs its occurrence, but not as the end of a range.
+    EXPECT_NE(Error("P1:2").find("measure 2 is printed 2 times in part P1 (2#1, 2#2); write \"2#2\" for the second"),
+              std::string::npos);
+    EXPECT_EQ(ParseSelection(score_, "P1:2#2").firstMeasure, 3u);
+    EXPECT_EQ(ParseSelection(score_, "P1:2#1-2#2").lastMeasure, 3u);
+    EXPECT_NE(Error("P1:2#3").find("there is no \"2#3\""), std::string::npos);
     s = ParseSelection(score_, "P1:1-2");
     EXPECT_EQ(s.lastMeasure, 2u);
-    EXPECT_NE(Error("P1:2-0").find("ends (measure 0) before it starts (measure 2)"), std::string::npos);
-    EXPECT_NE(Error("P1:5").find("no measure \"5\" in part P1 (its measures are numbered 0 to 2)"), std::string::npos);
+    EXPECT_NE(Error("P1:2#1-0").find("ends (measure 0) before it starts (measure 2#1)"), std::string::npos);
+    EXPECT_NE(Error("P1:5").find("no measure \"5\" in part P1 (its measures are numbered 0 to 2#2"), std::string::npos);
     EXPECT_NE(Error("P1:").find("no measures given"), std::string::npos);
     EXPECT_NE(Error("P1").find("expected STAVES:MEASURES"), std::string::npos);
 }

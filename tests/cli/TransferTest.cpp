@@ -138,21 +138,21 @@ TEST_F(Transfer, PickupMeasureIsNamedByItsNumberAndALongerRhythmDoesNotFitIt) {
     EXPECT_NE(message.find("would not fit"), std::string::npos) << message;
 }
 
-TEST_F(Transfer, TheModulesRefusalsReachTheUserWordForWord) {
+// The command checks before the module would refuse, and says what to type instead.
+TEST_F(Transfer, RefusalsSayWhatToTypeInstead) {
     Load(ScoreXml(
         {OneVoicePart("P1", "Flute", {"C5:w", "r:w", "D5:w"}), OneVoicePart("P2", "Oboe", {"C4:w", "D4:w", "E4:w"})}));
     auto [code, message] = Refusal("Flute:1-2", "Oboe:1");
-    EXPECT_EQ(code, ExitCode::Refused);
-    EXPECT_NE(message.find("The destination region must have the same number of measures as the source region."),
+    EXPECT_EQ(code, ExitCode::BadSelection);
+    EXPECT_NE(message.find("has 1 measure and the source \"Flute:1-2\" 2 measures"), std::string::npos) << message;
+    std::tie(code, message) = Refusal("Flute,Oboe:1", "Oboe:2");
+    EXPECT_EQ(code, ExitCode::BadSelection);
+    EXPECT_NE(message.find("a source is one staff; this names 2 staves"), std::string::npos) << message;
+    std::tie(code, message) = Refusal("Flute:2", "Oboe:2");
+    EXPECT_EQ(code, ExitCode::BadSelection);
+    EXPECT_NE(message.find("selection \"Flute:2\": the source has no notes in voice 1 of Flute in measure 2"),
               std::string::npos)
         << message;
-    std::tie(code, message) = Refusal("Flute,Oboe:1", "Oboe:2");
-    EXPECT_EQ(code, ExitCode::Refused);
-    EXPECT_NE(message.find("Only one individual staff is allowed as the selected source region."), std::string::npos)
-        << message;
-    std::tie(code, message) = Refusal("Flute:2", "Oboe:2");
-    EXPECT_EQ(code, ExitCode::Refused);
-    EXPECT_NE(message.find("Source region didn't contain any notes in layer 1."), std::string::npos) << message;
 }
 
 } // namespace
