@@ -11,7 +11,7 @@ namespace {
 constexpr size_t kQuarantineLimit = size_t{64} << 20;
 // Records are made this many at a time.
 constexpr size_t kPoolChunk = 256;
-// Memory kept for reuse with the quarantine off.
+// Memory kept for reuse with the checks off.
 constexpr size_t kSpareLimit = size_t{32} << 20;
 
 // Capacities come from GuardedBlock::CapacityFor: steps up to the limit, powers of two beyond.

@@ -1,8 +1,9 @@
 // The stand-in host's books on the frames it lends: where each came from, the guarded memory
-// behind it, and what became of it. With the quarantine on (the default), frames given back
-// are kept poisoned, not reused, so that a later use of one is recognised as such rather than
-// mistaken for a different frame, and a write into one shows; with it off they are released
-// at once, and only the checks a live frame needs remain.
+// behind it, and what became of it. With the checks on (the default), frames given back are
+// kept poisoned in quarantine, not reused, so that a later use of one is recognised as such
+// rather than mistaken for a different frame, and a write into one shows; guard bytes are
+// looked at on every call. With them off, memory given back is used again at once, and only
+// the checks that keep the host inside its own memory remain: pointers and counts.
 #pragma once
 
 #include "host/HostRecords.h"
@@ -66,11 +67,11 @@ public:
     explicit FrameBooks(std::vector<std::string>& problems);
     ~FrameBooks();
 
-    // Switching the quarantine off checks and releases what it holds.
+    // Switching the checks off looks at the quarantine a last time and releases it.
     void SetChecks(bool on);
     bool ChecksOn() const { return checks_; }
 
-    // Zeroed payloads between guards: with the quarantine off, memory given back before is
+    // Zeroed payloads between guards: with the checks off, memory given back before is
     // used again when it is of the same size class.
     GuardedBlock NewBlock(std::initializer_list<size_t> payloadBytes);
 
