@@ -178,7 +178,7 @@ void WriteUncompressed(const pugi::xml_document& document, int fd, const std::st
     // Large stdio buffers: pugixml hands over its output in small pieces. The buffer is
     // our own: given none, glibc ignores the size asked for and writes in 4 KB pieces.
     constexpr size_t kBufferBytes = size_t{1} << 20;
-    std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kBufferBytes);
+    std::unique_ptr<char[]> buffer(new char[kBufferBytes]); // left unset, as pugixml fills it
     FILE* file = ::fdopen(fd, "wb");
     bool ok = file != nullptr;
     int e = errno;
