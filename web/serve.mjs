@@ -4,6 +4,7 @@
 import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
+import { fileURLToPath } from 'node:url';
 
 const types = {
     '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.mjs': 'text/javascript',
@@ -30,8 +31,8 @@ export function startServer(root, port = 0) {
     return new Promise((resolve) => server.listen(port, '127.0.0.1', () => resolve(server)));
 }
 
-if (process.argv[1] === import.meta.filename) {
-    const root = path.resolve(import.meta.dirname, '../build-web/site');
+if (process.argv[1] === fileURLToPath(import.meta.url)) {
+    const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../build-web/site');
     const server = await startServer(root, Number(process.argv[2] ?? 8080));
     console.log(`Beatclone: open http://127.0.0.1:${server.address().port}/ (ctrl-C stops)`);
 }

@@ -21,6 +21,7 @@ const state = {
     history: [], // earlier {file, text, rebuilt}, for undo
     rebuilt: null, // {layers, first, last} of the last job, coloured in the notation
     picks: { source: null, destination: null }, // {staves, first, last, anchor}
+    lastPicked: null, // 'source' or 'destination'
     page: 1,
 };
 let currentView;
@@ -52,6 +53,7 @@ async function openFile(picked) {
         const text = await musicXmlText(file);
         Object.assign(state, { file, text, score: readScore(text), history: [], rebuilt: null, page: 1 });
         state.picks = { source: null, destination: null };
+        state.lastPicked = null;
         ui.source.value = ui.destination.value = '';
         ui.beforePane.hidden = true;
         await drawCurrent();
@@ -89,8 +91,11 @@ function mode() {
     return [...ui.mode].find((r) => r.checked).value;
 }
 
+// A click picks for the chosen mode; shift-click extends the pick made last, ctrl-click adds
+// or removes a destination staff.
 function pickMeasure(hit, extend, toggleStaff) {
-    const which = mode();
+    const which = toggleStaff ? 'destination' : extend && state.lastPicked ? state.lastPicked : mode();
+    state.lastPicked = which;
     const pick = state.picks[which];
     const sourceLength = state.picks.source ? state.picks.source.last - state.picks.source.first : 0;
     let next;

@@ -5,9 +5,10 @@ import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import { fileURLToPath } from 'node:url';
 import { unzipSync } from 'fflate';
 
-export const repo = path.resolve(import.meta.dirname, '../..');
+export const repo = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 export const corpus = path.join(repo, 'tests/corpus');
 export const nativeCommand = process.env.BEATCLONE_NATIVE ?? path.join(repo, 'build/beatclone');
 export const nodeCommand = path.join(repo, 'build-web/beatclone.mjs');
