@@ -32,6 +32,11 @@ function say(text, isError = false) {
     ui.status.classList.toggle('error', isError);
 }
 
+// A run that could not finish (out of memory, say), as the command reports a failure.
+function failedRun(error) {
+    return { status: -1, stdout: '', stderr: `the command stopped: ${error.message ?? error}\n`, files: {} };
+}
+
 // The command's first error line, without the program name.
 function commandError(run) {
     return run.stderr.trim().split('\n')[0]?.replace(/^beatclone: /, '') || `exit code ${run.status}`;
@@ -140,7 +145,7 @@ function dryRun() {
     if (!ready()) return renderTable(null);
     dryRunTimer = setTimeout(async () => {
         const mine = ++dryRunCount;
-        const run = await runCommand(transferArgs(['--dry-run']), { [state.file.name]: state.file.bytes });
+        const run = await runCommand(transferArgs(['--dry-run']), { [state.file.name]: state.file.bytes }).catch(failedRun);
         if (mine !== dryRunCount) return;
         if (run.status !== 0) {
             renderTable(null);
@@ -175,12 +180,24 @@ function renderTable(report) {
     }
 }
 
+let applying = false;
 async function apply() {
-    if (!ready()) return;
+    if (!ready() || applying) return;
+    applying = true;
+    ui.apply.disabled = true;
+    try {
+        await applyJob();
+    } finally {
+        applying = false;
+        updateControls();
+    }
+}
+
+async function applyJob() {
     const ext = state.file.ext;
     const outName = `result.${ext}`;
     say('Applying…');
-    const run = await runCommand(transferArgs(['-o', outName]), { [state.file.name]: state.file.bytes });
+    const run = await runCommand(transferArgs(['-o', outName]), { [state.file.name]: state.file.bytes }).catch(failedRun);
     if (run.status !== 0) return say(commandError(run), true);
     const report = JSON.parse(run.stdout);
     const rows = reportRows(report);
@@ -228,7 +245,7 @@ function download() {
 }
 
 function updateControls() {
-    ui.apply.disabled = !ready();
+    ui.apply.disabled = !ready() || applying;
     ui.undo.disabled = state.history.length === 0;
     ui.download.disabled = !state.file || state.history.length === 0;
 }
@@ -248,6 +265,16 @@ ui.current.addEventListener('click', (e) => {
 });
 ui.source.addEventListener('input', () => typedSelection('source'));
 ui.destination.addEventListener('input', () => typedSelection('destination'));
+for (const input of [ui.source, ui.destination])
+    input.addEventListener('keydown', (e) => {
+        if (e.key === 'Enter' && ready()) apply();
+    });
+// A new width lays the notation out afresh.
+let resizeTimer;
+window.addEventListener('resize', () => {
+    clearTimeout(resizeTimer);
+    resizeTimer = setTimeout(() => state.file && drawCurrent(), 300);
+});
 ui.apply.addEventListener('click', apply);
 ui.undo.addEventListener('click', undo);
 ui.download.addEventListener('click', download);
