@@ -123,6 +123,7 @@ function pickMeasure(hit, extend, toggleStaff) {
         if (which === 'source' && !extend) for (const r of ui.mode) r.checked = r.value === 'destination';
         say(`${which === 'source' ? 'Source' : 'Destination'}: ${next.staves.map((s) => staffLabel(state.score, s)).join(', ')}`);
     } catch (e) {
+        ui[which].value = '';
         say(e.message, true);
     }
     redraw();
