@@ -11,7 +11,7 @@ const ui = {
     apply: $('apply'), undo: $('undo'), download: $('download'), status: $('status'),
     table: $('dry-run'), summary: $('summary'), views: $('views'), before: $('before'),
     current: $('current'), beforePane: $('before-pane'), prev: $('prev-page'), next: $('next-page'),
-    pageLabel: $('page-label'), mode: document.querySelectorAll('input[name=mode]'),
+    pageLabel: $('page-label'), currentTitle: $('current-title'), mode: document.querySelectorAll('input[name=mode]'),
 };
 
 const state = {
@@ -61,6 +61,7 @@ async function openFile(picked) {
         state.lastPicked = null;
         ui.source.value = ui.destination.value = '';
         ui.beforePane.hidden = true;
+        ui.currentTitle.textContent = 'Score';
         await drawCurrent();
         updateControls();
         say(`${picked.name}: ${state.score.parts.length} parts, ${state.score.measures.length} measures. Click a measure for the source.`);
@@ -152,10 +153,8 @@ function dryRun() {
             renderTable(null);
             return say(commandError(run), true);
         }
-        const report = JSON.parse(run.stdout);
-        renderTable(report);
-        const warnings = reportWarnings(report);
-        say(`Dry run: ${sourceSummary(report)}${warnings.length ? ` — ${warnings.join('; ')}` : ''}`);
+        renderTable(JSON.parse(run.stdout));
+        if (ui.status.classList.contains('error')) say('');
     }, 150);
 }
 
@@ -170,8 +169,12 @@ function transferArgs(more) {
 function renderTable(report) {
     const body = ui.table.tBodies[0];
     body.replaceChildren();
-    ui.summary.textContent = report ? sourceSummary(report) : 'Pick a source and a destination to see what the transfer will do.';
-    if (!report) return;
+    if (!report) {
+        ui.summary.textContent = 'Pick a source and a destination to see what the transfer will do.';
+        return;
+    }
+    const warnings = reportWarnings(report);
+    ui.summary.textContent = `Dry run: ${sourceSummary(report)}${warnings.length ? ` — ${warnings.join('; ')}` : ''}`;
     for (const row of reportRows(report)) {
         const tr = body.insertRow();
         tr.className = row.rebuilt ? 'will-rebuild' : 'left-alone';
@@ -207,29 +210,42 @@ async function applyJob() {
     const file = { name: state.file.name, ext, bytes: run.files[outName] };
     const text = await musicXmlText(file);
     const layers = rows.filter((r) => r.rebuilt).map((r) => ({ staff: staffOf(state.score, r.part, r.staffNumber), layer: r.layer }));
-    const before = state.history.at(-1);
-    Object.assign(state, { file, text, score: readScore(text), rebuilt: dest && { layers, first: dest.first, last: dest.last } });
-    ui.beforePane.hidden = false;
-    await drawCurrent();
-    beforeView ??= await createView();
-    beforeView.load(before.text, paneWidth());
-    const page = dest ? Math.max(1, currentView.pageOf(dest.first)) : 1;
-    state.page = page;
-    redraw();
-    beforeView.render(ui.before, Math.min(page, beforeView.pageCount));
-    if (dest) highlight(ui.before, dest.staves, dest.first, dest.last, 'pick-destination');
+    Object.assign(state, {
+        file, text, score: readScore(text),
+        rebuilt: dest && { layers, staves: dest.staves, first: dest.first, last: dest.last },
+    });
+    await showComparison(dest?.first);
     updateControls();
     const count = layers.length;
     say(`Applied: ${count} layer${count === 1 ? '' : 's'} rebuilt (coloured). Pick another job, undo it, or download.`);
     dryRun();
 }
 
+// The score before the last job beside the score now, the last job's destination marked on
+// both and its rebuilt layers coloured; the score alone when no job is left. Both show the page
+// holding measure `focus` (an index), if given.
+async function showComparison(focus) {
+    const before = state.history.at(-1);
+    ui.beforePane.hidden = !before;
+    ui.currentTitle.textContent = before ? 'After' : 'Score';
+    await drawCurrent();
+    if (focus !== undefined) {
+        state.page = Math.max(1, currentView.pageOf(focus));
+        redraw();
+    }
+    if (!before) return;
+    beforeView ??= await createView();
+    beforeView.load(before.text, paneWidth());
+    beforeView.render(ui.before, Math.min(state.page, beforeView.pageCount));
+    const job = state.rebuilt;
+    if (job) highlight(ui.before, job.staves, job.first, job.last, 'pick-destination');
+}
+
 async function undo() {
     const previous = state.history.pop();
     if (!previous) return;
     Object.assign(state, { file: previous.file, text: previous.text, score: readScore(previous.text), rebuilt: previous.rebuilt });
-    ui.beforePane.hidden = state.history.length === 0;
-    await drawCurrent();
+    await showComparison();
     updateControls();
     say('Undone: the last job is taken back.');
     dryRun();

@@ -49,8 +49,13 @@ async function saveDownload(t, page, name) {
     return { suggested: download.suggestedFilename(), saved, dir };
 }
 
-const status = (page, start) =>
-    page.waitForFunction((text) => document.querySelector('#status').textContent.startsWith(text), start);
+// Waits for the status line to start with `start`; fails with what it says instead.
+async function status(page, start) {
+    const said = () => page.textContent('#status');
+    await page
+        .waitForFunction((text) => document.querySelector('#status').textContent.startsWith(text), start, { timeout: 20_000 })
+        .catch(async () => assert.fail(`status: ${await said()}`));
+}
 
 test('pick by clicking, apply, undo, download: the native command’s result', { timeout: 180_000 }, async (t) => {
     const { page } = await openSite(t);
