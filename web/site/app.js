@@ -214,18 +214,22 @@ async function applyJob() {
         file, text, score: readScore(text),
         rebuilt: dest && { layers, staves: dest.staves, first: dest.first, last: dest.last },
     });
-    await showComparison(dest?.first);
+    await showComparison(dest?.first, true);
     updateControls();
     const count = layers.length;
-    say(`Applied: ${count} layer${count === 1 ? '' : 's'} rebuilt (coloured). Pick another job, undo it, or download.`);
+    const done = count ? `${count} layer${count === 1 ? '' : 's'} rebuilt (coloured)` : 'no layer rebuilt, every one left alone';
+    say(`Applied: ${done}. Pick another job, undo it, or download.`);
     dryRun();
 }
 
 // The score before the last job beside the score now, the last job's destination marked on
 // both and its rebuilt layers coloured; the score alone when no job is left. Both show the page
-// holding measure `focus` (an index), if given.
-async function showComparison(focus) {
+// holding measure `focus` (an index), if given. After a job at an unchanged width, the notation
+// of the score now becomes that of the score before, as it is: no need to lay it out again.
+async function showComparison(focus, afterJob = false) {
     const before = state.history.at(-1);
+    const reuse = afterJob && !ui.beforePane.hidden;
+    if (reuse) [beforeView, currentView] = [currentView, beforeView];
     ui.beforePane.hidden = !before;
     ui.currentTitle.textContent = before ? 'After' : 'Score';
     await drawCurrent();
@@ -235,7 +239,7 @@ async function showComparison(focus) {
     }
     if (!before) return;
     beforeView ??= await createView();
-    beforeView.load(before.text, paneWidth());
+    if (!reuse) beforeView.load(before.text, paneWidth());
     beforeView.render(ui.before, Math.min(state.page, beforeView.pageCount));
     const job = state.rebuilt;
     if (job) highlight(ui.before, job.staves, job.first, job.last, 'pick-destination');
