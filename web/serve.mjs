@@ -18,8 +18,14 @@ export function startServer(root, port = 0) {
             response.writeHead(403).end();
             return;
         }
-        const url = new URL(request.url, 'http://127.0.0.1');
-        const file = path.join(root, path.normalize(decodeURIComponent(url.pathname)).replace(/^(\.\.[/\\])+/, ''));
+        let pathname;
+        try {
+            pathname = decodeURIComponent(new URL(request.url, 'http://127.0.0.1').pathname);
+        } catch {
+            response.writeHead(400).end();
+            return;
+        }
+        const file = path.join(root, path.normalize(pathname).replace(/^(\.\.[/\\])+/, ''));
         const target = file.endsWith(path.sep) ? path.join(file, 'index.html') : file;
         if (!target.startsWith(root) || !fs.existsSync(target) || !fs.statSync(target).isFile()) {
             response.writeHead(404).end();
