@@ -1,6 +1,6 @@
 // Records that the host hands to the module and takes back. They are read and changed in
 // place, so every offset and size below is the host's and is pinned by a static_assert.
-// Little-endian, packed on 2-byte boundaries, 8-byte pointers.
+// Little-endian, packed on 2-byte boundaries, 8-byte pointers (4 in the WebAssembly build).
 #pragma once
 
 #include <cstddef>
@@ -108,7 +108,6 @@ struct TgfFrame {
     FrameTupletRecord* tuplets; // tupletCount records, 40 bytes apart
     int16_t tupletCount;
 };
-static_assert(sizeof(TgfFrame) == 34);
 static_assert(offsetof(TgfFrame, slotList) == 0);
 static_assert(offsetof(TgfFrame, slot) == 2);
 static_assert(offsetof(TgfFrame, hostData1) == 4);
@@ -117,9 +116,15 @@ static_assert(offsetof(TgfFrame, layer) == 8);
 static_assert(offsetof(TgfFrame, saveInhibit) == 10);
 static_assert(offsetof(TgfFrame, hostData2) == 12);
 static_assert(offsetof(TgfFrame, entries) == 14);
+#if !defined(__wasm32__)
+// The real host is a 64-bit process. The WebAssembly build (32-bit pointers) links the module
+// with the stand-in host alone, which shares these declarations, so there the two pointers are
+// 4 bytes and the fields after them move; nothing else hands such a build a frame.
+static_assert(sizeof(TgfFrame) == 34);
 static_assert(offsetof(TgfFrame, entryCount) == 22);
 static_assert(offsetof(TgfFrame, tuplets) == 24);
 static_assert(offsetof(TgfFrame, tupletCount) == 32);
+#endif
 
 // A selected range of staves and measures, as the host reports it.
 struct RegionRecord {
