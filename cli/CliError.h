@@ -16,6 +16,7 @@ enum class ExitCode : int {
     OutputFailed = 6, // the result could not be written
     ModuleFailed = 7, // the module could not be loaded or misbehaved
     OutOfMemory = 8,  // an allocation failed (a score too large for this machine)
+    WouldDrop = 9,    // --strict: the transfer would drop a marking or remove a tie; nothing written
 };
 
 class CliError : public std::runtime_error {

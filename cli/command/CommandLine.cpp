@@ -36,7 +36,7 @@ int RunOnScore(MusicXmlScore& score, const Options& options, const std::string& 
     TransferReport report;
     bool transfer = !options.source.empty();
     if (transfer) {
-        TransferRequest request{options.source, options.destination, options.modulePath, options.view};
+        TransferRequest request{options.source, options.destination, options.modulePath, options.view, options.strict};
         report = RunTransfer(score, request);
     }
     RunSummary summary;

@@ -24,8 +24,10 @@ SELECTIONS
   Each destination layer (a staff's voices in order of their numbers are its layers 1-4)
   whose count of attacks (notes, a tied note counting once) equals the source's takes the
   source's rhythm, tuplets and articulations and keeps its own pitches, attack by attack.
-  Other layers are left alone. Lyrics, slurs, dynamics and other markings on rebuilt notes
-  cannot travel with them; the report names them.
+  Other layers are left alone, and so is a layer that already has the source's rhythm.
+  Lyrics, slurs, fermatas, dynamics and the other markings of a rebuilt layer's notes go
+  with their attacks, and so do the directions at their onsets; ties at the edges are closed
+  or removed, and the report names those and anything that could not travel.
 
 EXAMPLES
   beatclone demo
@@ -36,7 +38,7 @@ EXAMPLES
 EXIT CODES
   0 done   2 bad command line   3 unreadable score   4 bad selection
   5 refused by the module (its message is shown)   6 output not written   7 module failure
-  8 out of memory)";
+  8 out of memory   9 refused by --strict: a marking would be dropped or a tie removed)";
 
 } // namespace
 
@@ -69,6 +71,8 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
                                       "Print the report as tab-separated lines: staff, layer, source attacks, layer "
                                       "attacks, rebuilt|left alone, reason");
     json->excludes(quiet);
+    app.add_flag("--strict", options.strict,
+                 "Refuse the transfer (exit code 9, nothing written) if it would drop any marking or remove a tie");
     app.add_flag("--view", options.view, "Show each destination layer before and after, in a compact notation");
     app.add_option("--module", options.modulePath,
                    "The module to load (default: beatclone.so beside this program, else in ../lib/beatclone/)");

@@ -17,6 +17,7 @@ struct Options {
     bool json = false;
     bool quiet = false;
     bool view = false;
+    bool strict = false;
 };
 
 // Parses the arguments into `options`. Answers an exit code when the program is to stop here

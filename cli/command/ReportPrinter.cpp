@@ -15,6 +15,14 @@ std::string DroppedText(const std::map<std::string, int>& dropped) {
     return text;
 }
 
+std::string JoinedText(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) text += (text.empty() ? "" : "; ") + item;
+    return text;
+}
+
+std::string JsonList(const std::vector<std::string>& items);
+
 std::string Pad(const std::string& s, size_t width) {
     return s.size() >= width ? s : s + std::string(width - s.size(), ' ');
 }
@@ -51,6 +59,12 @@ std::string JsonString(const std::string& s) {
     return out + "\"";
 }
 
+std::string JsonList(const std::vector<std::string>& items) {
+    std::string text = "[";
+    for (const std::string& item : items) text += (text.size() > 1 ? ", " : "") + JsonString(item);
+    return text + "]";
+}
+
 const char* ResultWord(LayerResult result) { return result == LayerResult::Rebuilt ? "rebuilt" : "left alone"; }
 
 const char* ReasonWord(LayerResult result) {
@@ -65,6 +79,8 @@ const char* ReasonWord(LayerResult result) {
             return "no-notes";
         case LayerResult::NotChanged:
             return "unchanged";
+        case LayerResult::AlreadyHasRhythm:
+            return "already-source-rhythm";
     }
     return "";
 }
@@ -90,6 +106,10 @@ void PrintTable(std::ostream& out, const RunSummary& run) {
         out << Pad(l.staff, width + 2) << Pad(std::to_string(l.layer), 7) << Pad(l.voice.empty() ? "-" : l.voice, 7)
             << Pad(std::to_string(l.attacks), 9) << result;
         if (!l.dropped.empty()) out << " (dropped: " << DroppedText(l.dropped) << ")";
+        if (l.restsFilled > 0)
+            out << " (filled with " << l.restsFilled << " rest" << (l.restsFilled > 1 ? "s" : "") << ")";
+        if (!l.tiesClosed.empty()) out << " (ties closed: " << JoinedText(l.tiesClosed) << ")";
+        if (!l.tiesRemoved.empty()) out << " (ties removed: " << JoinedText(l.tiesRemoved) << ")";
         out << "\n";
         if (run.showViews && (!l.before.empty() || !l.after.empty())) {
             out << "    before: " << l.before << "\n";
@@ -129,7 +149,8 @@ void PrintJson(std::ostream& out, const RunSummary& run) {
             << ", \"reason\": " << JsonString(ResultText(l, t->sourceAttacks)) << ", \"dropped\": {";
         size_t k = 0;
         for (const auto& [kind, count] : l.dropped) out << (k++ ? ", " : "") << JsonString(kind) << ": " << count;
-        out << "}}";
+        out << "}, \"restsFilled\": " << l.restsFilled << ", \"tiesClosed\": " << JsonList(l.tiesClosed)
+            << ", \"tiesRemoved\": " << JsonList(l.tiesRemoved) << "}";
     }
     out << "\n  ],\n  \"warnings\": [";
     for (size_t i = 0; i < t->warnings.size(); ++i) out << (i ? ", " : "") << JsonString(t->warnings[i]);

@@ -240,7 +240,8 @@ std::vector<RebuiltLayer> JudgeLayers(const HostedScore& hosted, const Watch& wa
             outcome.after =
                 CompactLayer(hosted.document, instrument, w.layer, destination.firstMeasure, destination.lastMeasure);
         if (changed) {
-            rebuilt.push_back({hosted.SlotOf(w.ref), w.layer, destination.firstMeasure, destination.lastMeasure});
+            rebuilt.push_back({hosted.SlotOf(w.ref), w.layer, destination.firstMeasure, destination.lastMeasure,
+                               hosted.SlotOf(hosted.source.staves.front()), hosted.source.firstMeasure});
             rebuiltOutcome.push_back(i);
         }
     }
@@ -262,6 +263,8 @@ std::string ResultText(const LayerOutcome& outcome, int sourceAttacks) {
             return "left alone: no notes";
         case LayerResult::NotChanged:
             return "left alone by the module although the counts agree";
+        case LayerResult::AlreadyHasRhythm:
+            return "left alone: already has the source's rhythm";
     }
     return "";
 }
@@ -288,8 +291,21 @@ TransferReport RunTransfer(MusicXmlScore& xml, const TransferRequest& request) {
 
     std::vector<size_t> rebuiltOutcome;
     std::vector<RebuiltLayer> rebuilt = JudgeLayers(hosted, watch, request.wantView, report, rebuiltOutcome);
-    std::vector<std::map<std::string, int>> dropped = WriteRebuiltLayers(xml, hosted.mapping, hosted.document, rebuilt);
-    for (size_t k = 0; k < rebuilt.size(); ++k) report.layers[rebuiltOutcome[k]].dropped = dropped[k];
+    std::vector<LayerWritten> written = WriteRebuiltLayers(xml, hosted.mapping, hosted.document, rebuilt);
+    std::string refusal;
+    for (size_t k = 0; k < rebuilt.size(); ++k) {
+        LayerOutcome& outcome = report.layers[rebuiltOutcome[k]];
+        outcome.dropped = written[k].dropped;
+        outcome.restsFilled = written[k].restsFilled;
+        outcome.tiesClosed = written[k].tiesClosed;
+        outcome.tiesRemoved = written[k].tiesRemoved;
+        if (written[k].alreadyHadRhythm) outcome.result = LayerResult::AlreadyHasRhythm;
+        if (!outcome.dropped.empty() || !outcome.tiesRemoved.empty())
+            refusal += (refusal.empty() ? "" : ", ") + outcome.staff;
+    }
+    if (request.strict && !refusal.empty())
+        throw CliError(ExitCode::WouldDrop, "--strict: the transfer would drop markings or remove ties on " + refusal +
+                                                "; run without --strict (or with --dry-run) to see what and where");
     return report;
 }
 

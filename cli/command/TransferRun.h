@@ -17,14 +17,16 @@ struct TransferRequest {
     std::string destination;
     std::string modulePath; // empty: PluginModule::DefaultPath()
     bool wantView = false;  // fill in the before/after views
+    bool strict = false;    // refuse (ExitCode::WouldDrop) rather than drop a marking or remove a tie
 };
 
 enum class LayerResult {
     Rebuilt,
-    SameAsSource, // the source layer itself: never rebuilt from itself
-    CountDiffers, // its attack count is not the source's
-    NoAttacks,    // nothing to carry pitches from
-    NotChanged,   // counts agreed, yet the module left it as it was
+    SameAsSource,     // the source layer itself: never rebuilt from itself
+    CountDiffers,     // its attack count is not the source's
+    NoAttacks,        // nothing to carry pitches from
+    NotChanged,       // counts agreed, yet the module left it as it was
+    AlreadyHasRhythm, // rebuilt to what it was: written back untouched
 };
 
 struct LayerOutcome {
@@ -36,7 +38,10 @@ struct LayerOutcome {
     int attacks = 0;
     LayerResult result = LayerResult::NoAttacks;
     std::map<std::string, int> dropped;
-    std::string before; // compact views, when asked for
+    int restsFilled = 0;                  // rests that fill a measure the source does not
+    std::vector<std::string> tiesClosed;  // ties out of the layer given their stop
+    std::vector<std::string> tiesRemoved; // ties at its edges that no note continues
+    std::string before;                   // compact views, when asked for
     std::string after;
 };
 

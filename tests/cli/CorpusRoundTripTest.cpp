@@ -42,7 +42,8 @@ TEST_P(CorpusRoundTrip, EveryVoiceRewrittenFromTheHostKeepsTheMusicAndValidates)
     HostMapping mapping = LoadIntoHost(score, document);
     std::vector<RebuiltLayer> layers;
     for (const HostStaff& staff : mapping.staves)
-        for (int16_t layer = 0; layer < 4; ++layer) layers.push_back({staff.slot, layer, 0, score.MeasureCount() - 1});
+        for (int16_t layer = 0; layer < 4; ++layer)
+            layers.push_back({staff.slot, layer, 0, score.MeasureCount() - 1, 0, 0});
     WriteRebuiltLayers(xml, mapping, document, layers);
 
     ScratchDir dir;

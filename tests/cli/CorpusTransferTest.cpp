@@ -2,6 +2,7 @@
 // over the same measures and over the measures after them. Whatever the module rebuilds must
 // carry the source's rhythm and keep its pitches attack by attack; everything else must stay.
 #include "CliTestSupport.h"
+#include "SpannerCheck.h"
 #include "TransferCheck.h"
 
 #include "cli/CliError.h"
@@ -52,6 +53,7 @@ void TransferAndCheck(const std::filesystem::path& path, size_t first, size_t la
     ScratchDir dir;
     std::unique_ptr<MusicXmlScore> after = SavedAndReadBack(xml, dir / "out.musicxml");
     EXPECT_EQ(CheckTransfer(before.score, after->score, report, source, to), "");
+    EXPECT_EQ(NewBrokenSpanners(before.file.document, after->file.document), "");
     for (const LayerOutcome& l : report.layers) outcome.rebuilt += l.result == LayerResult::Rebuilt;
 }
 

@@ -63,7 +63,7 @@ TEST(MeasureRewrite, OtherVoicesAndDirectionsKeepTheirTimes) {
 
     // Voice 1 becomes a quintuplet of sixteenths and a dotted half: fifths of a quarter, which
     // 12 divisions cannot hold.
-    RebuiltVoice v{1, "1", {}};
+    RebuiltVoice v{1, "1", {}, {}, {}, {}};
     for (int i = 0; i < 5; ++i) v.events.push_back(Note(256, Rational(i, 5), 5, 4));
     v.events.push_back(Note(3072, 1));
     RewriteResult result = RewriteMeasure(flute, measure, score.MeasureNode(0, 0), {v});
@@ -91,7 +91,8 @@ TEST(MeasureRewrite, FinerDivisionsAreUndoneForTheNextMeasure) {
     MusicXmlScore score = Parse(ScoreXml({part}));
     Part& flute = score.score.parts[0];
     RebuiltVoice v{
-        1, "1", {Note(512, 0, 3, 2), Note(512, Rational(1, 3), 3, 2), Note(512, Rational(2, 3), 3, 2), Note(3072, 1)}};
+        1,  "1", {Note(512, 0, 3, 2), Note(512, Rational(1, 3), 3, 2), Note(512, Rational(2, 3), 3, 2), Note(3072, 1)},
+        {}, {},  {}};
     RewriteResult result = RewriteMeasure(flute, flute.measures[0], score.MeasureNode(0, 0), {v});
     ASSERT_TRUE(result.divisionsChanged);
     EnsureDivisionsAtStart(score.MeasureNode(0, 1), result.divisionsForNext);
@@ -113,7 +114,7 @@ TEST(MeasureRewrite, AChordWhoseFirstNoteGoesKeepsItsOtherNotesInPlace) {
     xml.replace(e4, 16, "<voice>2</voice>");
     MusicXmlScore score = Parse(xml);
     Part& organ = score.score.parts[0];
-    RebuiltVoice v{1, "1", {Note(2048, 0), Note(2048, 2)}};
+    RebuiltVoice v{1, "1", {Note(2048, 0), Note(2048, 2)}, {}, {}, {}};
     RewriteMeasure(organ, organ.measures[0], score.MeasureNode(0, 0), {v});
     MusicXmlScore read = Parse(SerializeScore(score.file.document));
     const Score& reread = read.score;
@@ -139,7 +140,7 @@ TEST(MeasureRewrite, TiedContinueIsReadAndTheClosingBarlineStaysLast) {
     EXPECT_TRUE(middle.tieStart);
 
     Part& flute = score.score.parts[0];
-    RebuiltVoice v{1, "1", {Note(1024, 0), Note(1024, 1), Note(2048, 2)}};
+    RebuiltVoice v{1, "1", {Note(1024, 0), Note(1024, 1), Note(2048, 2)}, {}, {}, {}};
     RewriteMeasure(flute, flute.measures[0], score.MeasureNode(0, 0), {v});
     pugi::xml_node last = score.MeasureNode(0, 0).last_child();
     while (last && last.type() != pugi::node_element) last = last.previous_sibling();
