@@ -182,6 +182,15 @@ TEST_F(CommandLine, OutputGoesBesideTheInputUnlessNamedAndTheInputOnlyWhenNamed)
     EXPECT_EQ(dir_.Files().size(), 2u);
 }
 
+TEST_F(CommandLine, StrictRefusesATransferThatWouldRemoveATie) {
+    std::string in = Input(ScoreXml(
+        {OneVoicePart("P1", "Flute", {"C5:h D5:h~", "D5:w"}), OneVoicePart("P2", "Oboe", {"E4:h F4:h", "G4:w"})}));
+    ExpectFailure({in, "--source", "Flute:1", "--to", "Oboe:1", "--strict", "-o", Out()}, 9, "--strict");
+    RunResult r = RunTool({in, "--source", "Flute:1", "--to", "Oboe:1", "--json", "-o", Out()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"tiesRemoved\": [\"measure 1: F4\"]"), std::string::npos) << r.out;
+}
+
 TEST_F(CommandLine, CompressedOutputRoundTripsTheMusic) {
     std::string in = Input(Quartet());
     ASSERT_EQ(RunTool({in, "-o", Out("out.mxl")}).exitCode, 0);

@@ -10,8 +10,25 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+
 namespace beatclone::cli::test {
 namespace {
+
+// With BEATCLONE_TRANSFER_OUT set, each transfer that rebuilt something is kept there for
+// .ci/lilypond-check, listed in manifest.tsv beside the score it was made from.
+void KeepOutput(const MusicXmlScore& xml, const std::filesystem::path& input, const std::string& source,
+                const std::string& to) {
+    const char* dir = std::getenv("BEATCLONE_TRANSFER_OUT");
+    if (dir == nullptr || *dir == '\0') return;
+    static int kept = 0;
+    std::filesystem::path out =
+        std::filesystem::path(dir) / (input.stem().string() + "-" + std::to_string(++kept) + ".musicxml");
+    SaveScoreFile(xml.file, out.string(), ScoreFormat::Uncompressed);
+    std::ofstream(std::filesystem::path(dir) / "manifest.tsv", std::ios::app)
+        << out.string() << '\t' << input.string() << '\t' << source << '\t' << to << '\n';
+}
 
 struct Outcome {
     int rebuilt = 0;
@@ -54,7 +71,10 @@ void TransferAndCheck(const std::filesystem::path& path, size_t first, size_t la
     std::unique_ptr<MusicXmlScore> after = SavedAndReadBack(xml, dir / "out.musicxml");
     EXPECT_EQ(CheckTransfer(before.score, after->score, report, source, to), "");
     EXPECT_EQ(NewBrokenSpanners(before.file.document, after->file.document), "");
-    for (const LayerOutcome& l : report.layers) outcome.rebuilt += l.result == LayerResult::Rebuilt;
+    int rebuilt = 0;
+    for (const LayerOutcome& l : report.layers) rebuilt += l.result == LayerResult::Rebuilt;
+    if (rebuilt > 0) KeepOutput(xml, path, source, to);
+    outcome.rebuilt += rebuilt;
 }
 
 TEST(CorpusTransfer, RebuiltLayersCarryTheSourceRhythmAndKeepTheirPitches) {

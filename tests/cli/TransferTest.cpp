@@ -153,6 +153,27 @@ TEST_F(Transfer, MarkingsAndDirectionsTravelWithTheirAttacks) {
         (std::vector<std::string>{"A A4 slur-start beam", "G G4 technical beam", "words dolce", "F  slur-stop", "E "}));
 }
 
+TEST_F(Transfer, TiesAcrossTheEdgesAreClosedOrRemovedAndSaid) {
+    std::string xml = ScoreXml({OneVoicePart("P1", "Flute", {"C5:h D5:h~", "D5:w", "C5:h D5:h", "C5:w"}),
+                                OneVoicePart("P2", "Oboe", {"E4:h F4:h", "G4:w", "r:w", "r:w"}),
+                                OneVoicePart("P3", "Horn", {"E4:q. G4:e~ G4:h~", "G4:w", "r:w", "r:w"}),
+                                OneVoicePart("P4", "Bassoon", {"C3:h D3:h~", "D3:w", "r:w", "r:w"})});
+    // The bassoon's tie into bar 2 is written out in full there.
+    const std::string d3 = "<step>D</step><octave>3</octave></pitch><duration>48</duration>";
+    xml.insert(xml.find(d3) + d3.size(), "<tie type=\"stop\"/>");
+    Load(xml);
+    TransferReport report = Run("Flute:1", "Oboe,Horn:1");
+    // The source's tie onward has no F4 to go to; the horn's G4 goes on into its next bar.
+    EXPECT_EQ(Layer(report, "Oboe", 1).tiesRemoved, std::vector<std::string>{"measure 1: F4"});
+    EXPECT_EQ(Layer(report, "Horn", 1).tiesClosed, std::vector<std::string>{"measure 1: G4"});
+    EXPECT_EQ(Layer(report, "Horn", 1).tiesRemoved, std::vector<std::string>{});
+    // Untied now, the bassoon's D3 leaves no stop behind in the bar after.
+    Load(xml);
+    report = Run("Flute:3", "Bassoon:1");
+    EXPECT_EQ(Layer(report, "Bassoon", 1).tiesRemoved,
+              std::vector<std::string>{"measure 2: D3 (its tie from the bar before)"});
+}
+
 TEST_F(Transfer, StavesOfOnePartAndStavesApartAreAllReached) {
     PartText piano{"P2", "Piano", 2, {}, 12};
     piano.measures.push_back({{{1, 1, "E4:h G4:h"}, {2, 2, "C3:h G2:h"}}, ""});
