@@ -2,6 +2,10 @@
 
 #include "VoiceDigest.h"
 
+#include "cli/musicxml/Articulations.h"
+
+#include <pugixml.hpp>
+
 #include <algorithm>
 #include <cstring>
 #include <numeric>
@@ -98,6 +102,53 @@ void WithoutTies(std::vector<std::string>& lines) {
             for (size_t at; (at = line.find(mark)) != std::string::npos;) line.erase(at, std::strlen(mark));
 }
 
+// What each attack of a voice carries beside its rhythm and pitches: lyrics, notations but
+// ties, tuplets and the articulations the host carries, noteheads and the like, and the
+// attributes of its notes.
+std::vector<std::multiset<std::string>> MarksPerAttack(const std::vector<const Event*>& entries) {
+    std::vector<std::multiset<std::string>> attacks;
+    bool tied = false;
+    for (const Event* e : entries) {
+        if (e->kind != EventKind::Note) {
+            tied = false;
+            continue;
+        }
+        if (!tied) attacks.emplace_back();
+        std::multiset<std::string>& marks = attacks.back();
+        for (pugi::xml_node_struct* element : e->elements) {
+            pugi::xml_node note(element);
+            for (pugi::xml_attribute a : note.attributes())
+                if (std::strstr("color id dynamics print-object", a.name()))
+                    marks.insert(std::string(a.name()) + "=" + a.value());
+            for (pugi::xml_node child : note.children()) {
+                std::string name = child.name();
+                if (name == "lyric")
+                    marks.insert("lyric " + std::string(child.attribute("number").as_string("1")) + " " +
+                                 child.child_value("text"));
+                if (name == "notehead" || name == "instrument" || name == "accidental")
+                    marks.insert(name + " " + child.child_value() + child.attribute("id").as_string());
+                if (name != "notations") continue;
+                for (pugi::xml_node n : child.children()) {
+                    std::string kind = n.name();
+                    if (kind == "tied" || kind == "tuplet") continue;
+                    if (kind == "articulations") {
+                        for (pugi::xml_node a : n.children())
+                            if (ArticulationKindOf(a.name()) == ArticulationKind::None) marks.insert(a.name());
+                        continue;
+                    }
+                    // One fermata a note: the source's, where it has one, else the note's own.
+                    if (kind == "fermata")
+                        marks.insert(kind);
+                    else
+                        marks.insert(kind + " " + n.attribute("type").as_string() + n.first_child().name());
+                }
+            }
+        }
+        tied = TiesOn(*e);
+    }
+    return attacks;
+}
+
 std::string Join(const std::vector<std::string>& lines) {
     std::string out;
     for (const auto& l : lines) out += "    " + l + "\n";
@@ -146,6 +197,24 @@ std::string CheckTransfer(const Score& before, const Score& after, const Transfe
                          << ": rhythm is not the source's\n  source:\n"
                          << Join(expected) << "  rebuilt:\n"
                          << Join(actual);
+        }
+        // Attack by attack, the same markings (a fermata may come from the source as well).
+        auto marksWere = MarksPerAttack(
+            Entries(was, layer.staffNumber, layer.voice, destination.firstMeasure, destination.lastMeasure));
+        auto marksNow = MarksPerAttack(
+            Entries(now, layer.staffNumber, layer.voice, destination.firstMeasure, destination.lastMeasure));
+        for (size_t a = 0; a < marksWere.size() && a < marksNow.size() && layer.dropped.empty(); ++a) {
+            std::multiset<std::string>& marks = marksNow[a];
+            for (auto it = marks.begin(); it != marks.end();)
+                it = *it == "fermata" && !marksWere[a].count(*it) ? marks.erase(it) : std::next(it);
+            if (marks != marksWere[a]) {
+                problems << layer.staff << " layer " << layer.layer << ": attack " << a
+                         << " does not carry what it carried:";
+                for (const std::string& m : marksWere[a]) problems << " [" << m << "]";
+                problems << " ->";
+                for (const std::string& m : marks) problems << " [" << m << "]";
+                problems << "\n";
+            }
         }
         auto groups = GroupPitches(
             Entries(was, layer.staffNumber, layer.voice, destination.firstMeasure, destination.lastMeasure));
