@@ -199,19 +199,45 @@ private:
         Move(end, before, &placement);
     }
 
-    pugi::xml_node Emit(size_t vi, const Event& e, const CarriedMarks* marks, pugi::xml_node before,
-                        NotePlacement& placement) {
+    // One event of each voice in `members` (one voice on several staves): their notes as one
+    // chord, else the first one's rest. `written` gets each member's first note.
+    void EmitChord(const std::vector<std::pair<size_t, size_t>>& members, pugi::xml_node before,
+                   std::vector<NotePlacement>& placements, const std::vector<size_t>& group) {
+        size_t lead = members.front().first;
+        const Event& e = voices_[lead].events[members.front().second];
+        PlaceMarksWithin(lead, e, before);
+        int64_t length = Divs(e.End()) - Divs(cursor_);
+        bool anyNote = false;
+        for (auto [vi, j] : members) anyNote |= voices_[vi].events[j].kind == EventKind::Note;
+        bool chord = false;
+        for (auto [vi, j] : members) {
+            const RebuiltVoice& v = voices_[vi];
+            const Event& member = v.events[j];
+            if (member.kind != EventKind::Note && (anyNote || chord)) continue;
+            size_t g = static_cast<size_t>(std::find(group.begin(), group.end(), vi) - group.begin());
+            placements[g].duration = std::max<int64_t>(length, 1);
+            if (apply_)
+                result_.written[vi][j] =
+                    WriteEvent(At(before), member, placements[g], j < v.marks.size() ? &v.marks[j] : nullptr,
+                               &result_.dropped[vi], chord);
+            chord = true;
+        }
+        cursor_ = e.End();
+    }
+
+    // The marks that fall within the event `e` about to be written, put down before it.
+    void PlaceMarksWithin(size_t vi, const Event& e, pugi::xml_node before) {
         Rational end = e.End();
         while (mark_ < marks_.size() && (kept_[marks_[mark_]].target < end || kept_[marks_[mark_]].target == e.onset))
             PlaceMark(vi, kept_[marks_[mark_++]], before);
-        int64_t length = Divs(end) - Divs(cursor_);
-        pugi::xml_node first;
-        if (apply_) {
-            placement.duration = std::max<int64_t>(length, 1);
-            first = WriteEvent(At(before), e, placement, marks, &result_.dropped[vi]);
-        }
-        cursor_ = end;
-        return first;
+    }
+
+    // A rest that fills the measure.
+    void EmitRest(size_t vi, const Event& rest, pugi::xml_node before, NotePlacement& placement) {
+        PlaceMarksWithin(vi, rest, before);
+        placement.duration = std::max<int64_t>(Divs(rest.End()) - Divs(cursor_), 1);
+        if (apply_) WriteEvent(At(before), rest, placement, nullptr, &result_.dropped[vi]);
+        cursor_ = rest.End();
     }
 
     // The rest of the measure after the voice's last event: its own silence, then rests.
@@ -228,7 +254,7 @@ private:
                 rest.onset = cursor_;
                 rest.notated = value;
                 rest.duration = Rational(value, 1024);
-                Emit(vi, rest, nullptr, before, placement);
+                EmitRest(vi, rest, before, placement);
                 if (apply_) ++result_.restsFilled[vi];
             }
             Skip(vi, length, before, placement);
@@ -239,29 +265,102 @@ private:
         }
     }
 
-    void Block(pugi::xml_node before) {
+    // Voices written together: a voice on several staves is one voice, its notes at one time
+    // one chord across the staves. A voice name taken otherwise (by a kept voice on another
+    // staff, or by a rebuilt one whose notes overlap others) gets a fresh number.
+    std::vector<std::vector<size_t>> Groups() {
+        std::vector<std::vector<size_t>> groups;
+        int fresh = 0;
+        for (const Kept& k : kept_) fresh = std::max(fresh, std::atoi(k.voice.c_str()));
+        for (const RebuiltVoice& v : voices_) fresh = std::max(fresh, std::atoi(v.voice.c_str()));
+        names_.assign(voices_.size(), "");
         for (size_t vi = 0; vi < voices_.size(); ++vi) {
             const RebuiltVoice& v = voices_[vi];
-            NotePlacement placement{v.voice, multiStaff_ ? v.staff : 0, 0};
+            names_[vi] = v.voice;
+            bool taken = false, joined = false;
+            for (std::vector<size_t>& group : groups) {
+                if (names_[group.front()] != v.voice) continue;
+                bool fits = true;
+                for (size_t g : group) fits = fits && Interlock(voices_[g].events, v.events);
+                if (fits) group.push_back(vi);
+                joined = fits;
+                taken = !fits;
+                break;
+            }
+            if (joined) continue;
+            for (const Kept& k : kept_) taken = taken || (k.voice == v.voice && k.staff != v.staff);
+            if (taken) names_[vi] = std::to_string(++fresh);
+            groups.push_back({vi});
+        }
+        return groups;
+    }
+
+    // Whether two voices' notes either meet as one chord (same time, same length) or miss each other.
+    static bool Interlock(const std::vector<Event>& a, const std::vector<Event>& b) {
+        for (const Event& x : a)
+            for (const Event& y : b) {
+                if (x.kind == EventKind::Gap || y.kind == EventKind::Gap) continue;
+                bool same = x.onset == y.onset && x.duration == y.duration && x.grace == y.grace;
+                bool overlap = (x.onset < y.End() && y.onset < x.End()) || (x.onset == y.onset && x.grace && y.grace);
+                if (overlap && !same) return false;
+            }
+        return true;
+    }
+
+    // The events of a group in time order, those that sound together as one.
+    std::vector<std::vector<std::pair<size_t, size_t>>> Timeline(const std::vector<size_t>& group) const {
+        std::vector<std::pair<size_t, size_t>> all;
+        for (size_t vi : group)
+            for (size_t j = 0; j < voices_[vi].events.size(); ++j)
+                if (voices_[vi].events[j].kind != EventKind::Gap) all.push_back({vi, j});
+        auto event = [this](std::pair<size_t, size_t> at) -> const Event& {
+            return voices_[at.first].events[at.second];
+        };
+        std::stable_sort(all.begin(), all.end(), [&](auto a, auto b) {
+            const Event &x = event(a), &y = event(b);
+            return x.onset != y.onset ? x.onset < y.onset : x.grace && !y.grace;
+        });
+        std::vector<std::vector<std::pair<size_t, size_t>>> slots;
+        for (auto at : all) {
+            if (!slots.empty()) {
+                const Event& last = event(slots.back().front());
+                const Event& e = event(at);
+                bool memberFree =
+                    std::none_of(slots.back().begin(), slots.back().end(), [&](auto m) { return m.first == at.first; });
+                if (memberFree && !(e.grace && last.grace) && e.onset == last.onset && e.duration == last.duration &&
+                    e.grace == last.grace) {
+                    slots.back().push_back(at);
+                    continue;
+                }
+            }
+            slots.push_back({at});
+        }
+        return slots;
+    }
+
+    void Block(pugi::xml_node before) {
+        for (const std::vector<size_t>& group : Groups()) {
+            size_t vi = group.front();
+            std::vector<NotePlacement> placements;
+            for (size_t g : group) placements.push_back({names_[g], multiStaff_ ? voices_[g].staff : 0, 0});
             Move(Rational(0), before);
             marks_.clear();
             mark_ = 0;
             for (size_t k = 0; k < kept_.size(); ++k)
-                if (kept_[k].owner == static_cast<int>(vi)) marks_.push_back(k);
+                for (size_t g : group)
+                    if (kept_[k].owner == static_cast<int>(g)) marks_.push_back(k);
             std::stable_sort(marks_.begin(), marks_.end(),
                              [this](size_t a, size_t b) { return kept_[a].target < kept_[b].target; });
-            std::vector<pugi::xml_node>& written = result_.written[vi];
-            written.clear();
-            for (size_t j = 0; j < v.events.size(); ++j) {
-                const Event& e = v.events[j];
-                if (e.kind == EventKind::Gap) {
-                    Skip(vi, e.End(), before, placement);
-                    written.push_back({});
-                    continue;
-                }
-                written.push_back(Emit(vi, e, j < v.marks.size() ? &v.marks[j] : nullptr, before, placement));
+            for (size_t g : group) result_.written[g].assign(voices_[g].events.size(), pugi::xml_node());
+            for (const auto& slot : Timeline(group)) {
+                const Event& e = voices_[slot.front().first].events[slot.front().second];
+                // Between the notes, the skip belongs to the staff of the note it leads to.
+                size_t g =
+                    static_cast<size_t>(std::find(group.begin(), group.end(), slot.front().first) - group.begin());
+                Skip(vi, e.onset, before, placements[g]);
+                EmitChord(slot, before, placements, group);
             }
-            Fill(vi, before, placement);
+            Fill(vi, before, placements.front());
         }
     }
 
@@ -308,6 +407,7 @@ private:
     std::map<std::pair<int, std::string>, Rational> reach_;
     std::vector<size_t> marks_; // the kept marks the voice being written owns, by time
     size_t mark_ = 0;
+    std::vector<std::string> names_; // the voice each rebuilt voice is written as
 };
 
 // The measure's elements sorted for a rewrite: those that stay, each with its time, and those

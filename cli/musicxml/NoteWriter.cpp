@@ -159,7 +159,7 @@ std::string DecimalText(const Rational& value) {
 }
 
 pugi::xml_node WriteEvent(const XmlInsertPoint& at, const Event& event, const NotePlacement& placement,
-                          const CarriedMarks* marks, std::map<std::string, int>* dropped) {
+                          const CarriedMarks* marks, std::map<std::string, int>* dropped, bool joinsChord) {
     Carried carried;
     carried.dropped = dropped;
     if (marks != nullptr) carried.beamsFrom = marks->beamsFrom;
@@ -172,7 +172,7 @@ pugi::xml_node WriteEvent(const XmlInsertPoint& at, const Event& event, const No
         return WriteOneNote(at, event, nullptr, true, placement, forHead(0));
     pugi::xml_node first;
     for (size_t k = 0; k < event.notes.size(); ++k) {
-        pugi::xml_node note = WriteOneNote(at, event, &event.notes[k], k == 0, placement, forHead(k));
+        pugi::xml_node note = WriteOneNote(at, event, &event.notes[k], k == 0 && !joinsChord, placement, forHead(k));
         if (k == 0) first = note;
     }
     return first;

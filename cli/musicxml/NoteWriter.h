@@ -29,9 +29,11 @@ struct NotePlacement {
 
 // The <note> elements of one note, chord or rest (a gap is written with WriteMove), with the
 // markings `marks` carries, if given; what cannot be carried is counted into `dropped`.
-// Answers the first <note> written.
+// Answers the first <note> written. With `joinsChord`, every note is a chord note of the note
+// written before (the rest of a chord of one voice on another staff).
 pugi::xml_node WriteEvent(const XmlInsertPoint& at, const Event& event, const NotePlacement& placement,
-                          const CarriedMarks* marks = nullptr, std::map<std::string, int>* dropped = nullptr);
+                          const CarriedMarks* marks = nullptr, std::map<std::string, int>* dropped = nullptr,
+                          bool joinsChord = false);
 
 // A <forward> (with the voice and staff it belongs to, if given) or a <backup>.
 void WriteMove(const XmlInsertPoint& at, bool forward, int64_t duration, const NotePlacement* owner = nullptr);

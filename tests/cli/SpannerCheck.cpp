@@ -76,7 +76,8 @@ private:
     }
 
     void Note(pugi::xml_node note) {
-        std::string voice = Text(note.child("staff")) + ":" + Text(note.child("voice"));
+        // A voice may cross between the staves: its ties are the voice's, on whichever staff.
+        std::string voice = Text(note.child("voice"));
         if (note.child("grace")) voice += " grace";
         bool chord = static_cast<bool>(note.child("chord"));
         std::string pitch = note.child("rest") ? "" : PitchOf(note);
