@@ -26,6 +26,7 @@ struct Kept {
     bool placed = true;         // false for a chord note that follows its chord's first note
     bool dropChordMark = false; // a chord note whose chord's first note is removed
     bool setsDivisions = false;
+    bool midMeasure = false; // set on one that follows notes or moves
     Rational divisionsAfter;
     // A note: its voice, for a <forward> that leads to it. A direction or the like that goes
     // between a rebuilt voice's notes: that voice (owner), else kNoOwner.
@@ -468,15 +469,19 @@ SortedElements SortElements(const Part& part, const Measure& measure, pugi::xml_
     bool multiStaff = part.staffCount > 1;
     bool chordLeaderKept = true; // whether the current chord has a note placed in time
     std::vector<size_t> figures; // figured bass waiting for the note it stands over
+    bool timed = false;          // whether a note or move came before
     WalkStep step;
     while (walker.Next(step)) {
         if (step.type == StepType::Backup || step.type == StepType::Forward) {
             sorted.removed.push_back(step.node);
+            timed = true;
             continue;
         }
         Kept k;
         k.node = step.node;
         k.target = step.cursorBefore;
+        k.midMeasure = timed;
+        timed |= step.type == StepType::Note;
         if (step.type == StepType::Note) {
             int index = RebuiltIndex(voices, step.staff, step.voice);
             for (size_t f : figures) {
@@ -538,6 +543,38 @@ void RemoveElements(pugi::xml_node measureNode, const SortedElements& sorted) {
         }
 }
 
+// Rewritten, a measure keeps the divisions of its start throughout, in the least common
+// multiple of those it had: readers time a voice written after a change of divisions inside
+// the measure wrongly. Answers whether it had such a change; `start` then holds the new value.
+bool UnifyDivisions(std::vector<Kept>& kept, Rational& start) {
+    // Before the first <divisions> of a score none are in force (0).
+    int64_t lcm = start.IsZero() ? 1 : start.IsInteger() ? start.Num() : 0;
+    bool mid = false;
+    for (const Kept& k : kept) {
+        if (!k.setsDivisions) continue;
+        mid |= k.midMeasure;
+        if (!k.divisionsAfter.IsInteger() || lcm <= 0) return false;
+        lcm = std::lcm(lcm, k.divisionsAfter.Num());
+        if (lcm > kMaxDivisions) return false;
+    }
+    if (!mid) return false;
+    Rational divisions = start;
+    for (Kept& k : kept) {
+        if (k.setsDivisions) {
+            divisions = k.divisionsAfter;
+            if (k.midMeasure)
+                k.node.remove_child("divisions");
+            else
+                k.node.child("divisions").text().set(static_cast<long long>(lcm));
+            k.setsDivisions = false;
+        } else if (int64_t factor = divisions.IsZero() ? 1 : lcm / divisions.Num(); factor > 1) {
+            ScaleKept(k.node, factor);
+        }
+    }
+    start = Rational(lcm);
+    return true;
+}
+
 // The factor the divisions must be multiplied by to hold the new rhythm exactly; 1 where that
 // would take them past kMaxDivisions (durations are rounded then).
 int64_t DivisionsFactor(Layout& layout, const Measure& measure, const SortedElements& sorted) {
@@ -585,12 +622,18 @@ RewriteResult RewriteMeasure(const Part& part, const Measure& measure, pugi::xml
     size_t blockAt = RebuiltVoicesPosition(sorted.kept);
     RemoveElements(measureNode, sorted);
 
-    Layout layout(measure, measureNode, sorted.kept, blockAt, voices, part.staffCount, scratch, result);
-    int64_t factor = DivisionsFactor(layout, measure, sorted);
+    // What the layout needs of the measure, with the divisions it is written in.
+    Measure shape;
+    shape.number = measure.number;
+    shape.length = measure.length;
+    shape.divisionsAtStart = measure.divisionsAtStart;
+    bool unified = UnifyDivisions(sorted.kept, shape.divisionsAtStart);
+    Layout layout(shape, measureNode, sorted.kept, blockAt, voices, part.staffCount, scratch, result);
+    int64_t factor = DivisionsFactor(layout, shape, sorted);
     if (factor > 1) ScaleKeptElements(sorted.kept, factor);
     layout.Apply(factor);
-    if (factor > 1) {
-        EnsureDivisionsAtStart(measureNode, measure.divisionsAtStart * Rational(factor));
+    if (factor > 1 || unified) {
+        EnsureDivisionsAtStart(measureNode, shape.divisionsAtStart * Rational(factor));
         result.divisionsChanged = true;
         result.divisionsForNext = sorted.divisionsAtEnd;
     }

@@ -148,5 +148,29 @@ TEST(MeasureRewrite, TiedContinueIsReadAndTheClosingBarlineStaysLast) {
     EXPECT_EQ(Parse(SerializeScore(score.file.document)).score.parts[0].measures[0].voices[0].events.size(), 3u);
 }
 
+// Divisions that change inside a rewritten measure are unified for the whole of it (readers
+// time a voice written after the change wrongly) and put back for the next measure.
+TEST(MeasureRewrite, ADivisionsChangeInsideTheMeasureIsUnified) {
+    PartText part{"P1", "Flute", 1, {}, 2};
+    part.measures.push_back({{{1, 1, "C5:h D5:h"}, {1, 2, "E4:w"}}, ""});
+    part.measures.push_back({{{1, 1, "C5:w"}}, ""});
+    std::string xml = ScoreXml({part});
+    xml.insert(xml.find("<note><pitch><step>D</step>"), "<attributes><divisions>3</divisions></attributes>");
+    xml.replace(xml.find("<duration>4</duration>", xml.find("<step>D</step>")), 22, "<duration>6</duration>");
+    MusicXmlScore score = Parse(xml);
+    Part& flute = score.score.parts[0];
+    RebuiltVoice v{1, "2", {Note(2048, 0), Note(2048, 2)}, {}, {}, {}};
+    RewriteResult result = RewriteMeasure(flute, flute.measures[0], score.MeasureNode(0, 0), {v});
+    EXPECT_TRUE(result.divisionsChanged);
+    EXPECT_EQ(result.divisionsForNext, Rational(3));
+    EXPECT_EQ(score.MeasureNode(0, 0).select_nodes(".//divisions").size(), 1u);
+    MusicXmlScore reread = Parse(SerializeScore(score.file.document));
+    const Measure& after = reread.score.parts[0].measures[0];
+    ASSERT_TRUE(after.Find(1, "1") && after.Find(1, "2"));
+    EXPECT_EQ(after.Find(1, "1")->events[1].onset, Rational(2));
+    EXPECT_EQ(after.Find(1, "2")->events[1].onset, Rational(2));
+    EXPECT_EQ(after.length, Rational(4));
+}
+
 } // namespace
 } // namespace beatclone::cli::test
