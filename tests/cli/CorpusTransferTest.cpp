@@ -35,6 +35,17 @@ struct Outcome {
     int refused = 0;
 };
 
+// What the transfer wrote, read back: the rhythm, the pitches and the markings attack by
+// attack, nothing else changed, every spanner whole.
+void CheckWritten(const std::filesystem::path& path, const MusicXmlScore& xml, const MusicXmlScore& before,
+                  const TransferReport& report, const std::string& source, const std::string& to) {
+    EXPECT_EQ(report.warnings, std::vector<std::string>{}); // every frame given back once
+    ScratchDir dir;
+    std::unique_ptr<MusicXmlScore> after = SavedAndReadBack(xml, dir / path.filename());
+    EXPECT_EQ(CheckTransfer(before.score, after->score, report, source, to), "");
+    EXPECT_EQ(NewBrokenSpanners(before.file.document, after->file.document), "");
+}
+
 // Runs one transfer on a fresh reading of `path`; checks it; counts what happened.
 void TransferAndCheck(const std::filesystem::path& path, size_t first, size_t last, size_t destFirst,
                       Outcome& outcome) {
@@ -66,15 +77,38 @@ void TransferAndCheck(const std::filesystem::path& path, size_t first, size_t la
         ++outcome.refused;
         return;
     }
-    EXPECT_EQ(report.warnings, std::vector<std::string>{}); // every frame given back once
-    ScratchDir dir;
-    std::unique_ptr<MusicXmlScore> after = SavedAndReadBack(xml, dir / "out.musicxml");
-    EXPECT_EQ(CheckTransfer(before.score, after->score, report, source, to), "");
-    EXPECT_EQ(NewBrokenSpanners(before.file.document, after->file.document), "");
+    CheckWritten(path, xml, before, report, source, to);
     int rebuilt = 0;
     for (const LayerOutcome& l : report.layers) rebuilt += l.result == LayerResult::Rebuilt;
     if (rebuilt > 0) KeepOutput(xml, path, source, to);
     outcome.rebuilt += rebuilt;
+}
+
+// Lyrics of a lead sheet, figures of a figured bass (written as lyrics), a chorale's fermatas,
+// a layer that already has the source's rhythm: nothing is dropped.
+TEST(CorpusTransfer, WhatSatOnTheDestinationStays) {
+    struct Case {
+        const char* score;
+        const char* source;
+        const char* to;
+        LayerResult result;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"music21-foster-jeanie-leadsheet.musicxml", "P1:3", "P1:8", LayerResult::Rebuilt},
+             {"music21-corelli-op3no1-grave.xml", "P1:5-8", "P3:5-8", LayerResult::Rebuilt},
+             {"music21-bach-bwv66.6-chorale.musicxml", "A.:0-2", "S.:0-2", LayerResult::Rebuilt},
+             {"partitura-mozart-k265-var1.musicxml", "Pno./1:1-2", "Pno./1:5-6", LayerResult::AlreadyHasRhythm}}) {
+        SCOPED_TRACE(c.score);
+        std::filesystem::path path = CorpusDir() / c.score;
+        MusicXmlScore xml, before;
+        ReadScore(path.string(), xml);
+        ReadScore(path.string(), before);
+        TransferReport report = RunTransfer(xml, {c.source, c.to, "", false});
+        ASSERT_FALSE(report.layers.empty());
+        EXPECT_EQ(report.layers.front().result, c.result);
+        EXPECT_EQ(report.layers.front().dropped, (std::map<std::string, int>{}));
+        CheckWritten(path, xml, before, report, c.source, c.to);
+    }
 }
 
 TEST(CorpusTransfer, RebuiltLayersCarryTheSourceRhythmAndKeepTheirPitches) {
