@@ -47,11 +47,10 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         "beatclone: copies the rhythm of one passage of a MusicXML score onto others, each keeping its "
         "own pitches, by running the Beatclone plug-in module with this program as its host.",
         "beatclone"};
-    app.footer(
-        std::string(
-            "\nUSAGE\n  beatclone SCORE [-o OUT] [--source SEL --to SEL] [--dry-run] [--view] [--json | --quiet]\n"
-            "  beatclone demo [-o OUT] [--json | --quiet]\n") +
-        kFooter);
+    app.footer(std::string("\nUSAGE\n  beatclone SCORE [-o OUT] [--source SEL --to SEL] [--dry-run] [--strict] "
+                           "[--view] [--json | --quiet]\n"
+                           "  beatclone demo [-o OUT] [--json | --quiet]\n") +
+               kFooter);
     app.add_option("SCORE", options.score, "MusicXML score: .musicxml, .xml or compressed .mxl (partwise)");
     app.add_option("-o,--output", options.output,
                    "Where to write the result (\"-\": standard output). The format follows the extension (.mxl "
