@@ -152,7 +152,7 @@ void PrintJson(std::ostream& out, const RunSummary& run) {
         out << "}, \"restsFilled\": " << l.restsFilled << ", \"tiesClosed\": " << JsonList(l.tiesClosed)
             << ", \"tiesRemoved\": " << JsonList(l.tiesRemoved) << "}";
     }
-    out << "\n  ],\n  \"warnings\": [";
+    out << "\n  ],\n  \"strict\": " << (t->strict ? "true" : "false") << ",\n  \"warnings\": [";
     for (size_t i = 0; i < t->warnings.size(); ++i) out << (i ? ", " : "") << JsonString(t->warnings[i]);
     out << "]\n}\n";
 }

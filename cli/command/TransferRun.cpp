@@ -303,6 +303,7 @@ TransferReport RunTransfer(MusicXmlScore& xml, const TransferRequest& request) {
         if (!outcome.dropped.empty() || !outcome.tiesRemoved.empty())
             refusal += (refusal.empty() ? "" : ", ") + outcome.staff;
     }
+    report.strict = request.strict;
     if (request.strict && !refusal.empty())
         throw CliError(ExitCode::WouldDrop, "--strict: the transfer would drop markings or remove ties on " + refusal +
                                                 "; run without --strict (or with --dry-run) to see what and where");

@@ -52,6 +52,7 @@ struct TransferReport {
     int sourceAttacks = 0;
     std::vector<LayerOutcome> layers;
     std::vector<std::string> warnings; // misuse of the host the module was caught at
+    bool strict = false;               // run with --strict: nothing was dropped, no tie removed
 };
 
 // Runs the transfer on `score` (an outline is enough: the measures involved are read in detail
