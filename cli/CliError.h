@@ -17,6 +17,7 @@ enum class ExitCode : int {
     OutputFailed = 6,   // the result could not be written
     ModuleFailed = 7,   // Beatclone could not be loaded or misbehaved
     OutOfMemory = 8,    // an allocation failed (a score too large for this machine)
+    WouldDrop = 9,      // --strict: the transfer would drop a marking or remove a tie; nothing written
 };
 
 // The code's name for scripts: "bad-selection", as the JSON error report gives it.
@@ -40,6 +41,8 @@ inline const char* ExitCodeName(ExitCode code) {
             return "module-failed";
         case ExitCode::OutOfMemory:
             return "out-of-memory";
+        case ExitCode::WouldDrop:
+            return "would-drop";
     }
     return "error";
 }

@@ -86,14 +86,18 @@ int RunOnScore(MusicXmlScore& score, const Options& options, const std::string& 
     // The table shows the views; the JSON carries them for a page to show.
     bool wantView = options.view && (options.format == ReportFormat::Table || options.format == ReportFormat::Json);
     for (const JobOptions& job : options.jobs)
-        requests.push_back({job.source, job.destination, options.modulePath, wantView, job.voice});
+        requests.push_back({job.source, job.destination, options.modulePath, wantView, job.voice, options.strict});
     RunSummary summary;
     summary.jobs = RunJobs(score, requests);
     summary.input = input;
     summary.dryRun = options.dryRun;
     summary.showViews = wantView && options.format == ReportFormat::Table;
     summary.allLayers = options.allLayers;
-    bool nothing = !requests.empty() && summary.Rebuilt() == 0;
+    // A layer that already had the source's rhythm is done as asked, not a miss.
+    bool matched = false;
+    for (const TransferReport& t : summary.jobs)
+        for (const LayerOutcome& l : t.layers) matched |= l.result == LayerResult::AlreadyHasRhythm;
+    bool nothing = !requests.empty() && summary.Rebuilt() == 0 && !matched;
     summary.exitCode = static_cast<int>(nothing ? ExitCode::NothingRebuilt : ExitCode::Ok);
     if (!options.dryRun) {
         summary.output = options.output.empty() ? defaultOutput : options.output;

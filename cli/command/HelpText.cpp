@@ -10,7 +10,7 @@ program as its host.
 USAGE
   beatclone SCORE --list [--json]
   beatclone SCORE [-o OUT] [--source SEL [--voice V] --to SEL]... [--dry-run]
-            [--view] [--all-layers] [--json | --tsv | --quiet]
+            [--strict] [--view] [--all-layers] [--json | --tsv | --quiet]
   beatclone demo [-o OUT] [--json | --tsv | --quiet]
   beatclone --help | --version
 
@@ -32,6 +32,8 @@ OPTIONS
                     extension, beside it (standard output when SCORE is "-");
                     `demo` writes brass-beatclone.musicxml here.
   --dry-run         Run the jobs and report them, but write nothing.
+  --strict          Refuse (exit code 9, nothing written) if any marking would
+                    be dropped or a tie removed.
   --view            Show the source's rhythm and each layer before and after,
                     in a compact notation (a legend comes with it); with --json
                     the report carries them.
@@ -72,8 +74,11 @@ JOBS
   numbers are its layers 1-4) whose count of attacks (notes, a tied note
   counting once) equals the source's takes the source's rhythm, tuplets and
   articulations and keeps its own pitches, attack by attack. Other layers are
-  left alone. Lyrics, slurs, dynamics and other markings on rebuilt notes
-  cannot travel with them; the report counts them per kind.
+  left alone, and so is a layer that already has the source's rhythm.
+  Lyrics, slurs, fermatas, dynamics and the other markings of a rebuilt
+  layer's notes go with their attacks, and so do the directions at their
+  onsets; ties at the edges are closed or removed, and the report names those
+  and counts per kind anything that could not travel.
 
 EXAMPLES
   beatclone demo
@@ -103,6 +108,7 @@ EXIT CODES
   6  the output could not be written
   7  Beatclone could not be loaded or misbehaved
   8  out of memory
+  9  --strict: a marking would be dropped or a tie removed; nothing written
 )";
 }
 

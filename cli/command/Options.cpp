@@ -73,6 +73,7 @@ std::optional<int> ParseOptions(const std::vector<std::string>& args, Options& o
     CLI::Option* to = app.add_option("--to")->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_flag("--list", options.list);
     app.add_flag("--dry-run", options.dryRun);
+    app.add_flag("--strict", options.strict);
     app.add_flag("--json", json);
     app.add_flag("--tsv", tsv);
     app.add_flag("--quiet", quiet);

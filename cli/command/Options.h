@@ -28,6 +28,7 @@ struct Options {
     bool dryRun = false;
     bool view = false;
     bool allLayers = false;
+    bool strict = false;
 };
 
 // Parses the arguments (without the program's name) into `options`. Answers an exit code when

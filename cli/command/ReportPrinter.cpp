@@ -17,6 +17,18 @@ std::string DroppedText(const std::map<std::string, int>& dropped) {
     return text;
 }
 
+std::string JoinedText(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) text += (text.empty() ? "" : "; ") + item;
+    return text;
+}
+
+std::string JsonList(const std::vector<std::string>& items) {
+    std::string text = "[";
+    for (const std::string& item : items) text += (text.size() > 1 ? ", " : "") + JsonString(item);
+    return text + "]";
+}
+
 std::string Pad(const std::string& s, size_t width) {
     return s.size() >= width ? s : s + std::string(width - s.size(), ' ');
 }
@@ -63,6 +75,10 @@ void PrintLayers(std::ostream& out, const RunSummary& run, const TransferReport&
             out << Pad(l.staff, width + 2) << Pad(std::to_string(l.layer), 7) << Pad(l.voice.empty() ? "-" : l.voice, 7)
                 << Pad(std::to_string(l.attacks), 9) << result;
             if (!l.dropped.empty()) out << " (dropped: " << DroppedText(l.dropped) << ")";
+            if (auto filled = l.notes.find("rests filled"); filled != l.notes.end())
+                out << " (filled with " << Counted(filled->second, "rest") << ")";
+            if (!l.tiesClosed.empty()) out << " (ties closed: " << JoinedText(l.tiesClosed) << ")";
+            if (!l.tiesRemoved.empty()) out << " (ties removed: " << JoinedText(l.tiesRemoved) << ")";
             out << "\n";
             if (run.showViews && (!l.before.empty() || !l.after.empty())) {
                 out << "    before: " << l.before << "\n";
@@ -88,7 +104,8 @@ void PrintLayerJson(std::ostream& out, const LayerOutcome& l, int sourceAttacks)
     PrintCounts(out, l.dropped);
     out << "}, \"notes\": {";
     PrintCounts(out, l.notes);
-    out << "}, \"before\": " << JsonStringOrNull(l.before) << ", \"after\": " << JsonStringOrNull(l.after) << "}";
+    out << "}, \"ties\": {\"closed\": " << JsonList(l.tiesClosed) << ", \"removed\": " << JsonList(l.tiesRemoved)
+        << "}, \"before\": " << JsonStringOrNull(l.before) << ", \"after\": " << JsonStringOrNull(l.after) << "}";
 }
 
 void PrintJobJson(std::ostream& out, const TransferReport& t) {

@@ -328,7 +328,8 @@ void JudgeChunk(const HostedScore& hosted, const MeasureSpan& chunk, const Watch
             ResultOf(changed, hosted.IsSource(w.ref, w.layer, chunk), outcome.attacks, report.sourceAttacks);
         if (wantView) outcome.after = CompactLayer(hosted.document, instrument, w.layer, chunk.first, chunk.last);
         if (changed) {
-            rebuilt.push_back({hosted.SlotOf(w.ref), w.layer, chunk.first, chunk.last});
+            rebuilt.push_back({hosted.SlotOf(w.ref), w.layer, chunk.first, chunk.last,
+                               hosted.SlotOf(hosted.source.staves.front()), hosted.source.firstMeasure});
             rebuiltOutcome.push_back(firstOutcome + i);
         }
     }
@@ -358,6 +359,8 @@ std::string ResultText(const LayerOutcome& outcome, int sourceAttacks) {
             return "left alone: no notes";
         case LayerResult::NotChanged:
             return "left alone by Beatclone although the counts agree";
+        case LayerResult::AlreadyHasRhythm:
+            return "left alone: already has the source's rhythm";
     }
     return "";
 }
@@ -376,6 +379,8 @@ const char* ReasonWord(LayerResult result) {
             return "no-notes";
         case LayerResult::NotChanged:
             return "unchanged";
+        case LayerResult::AlreadyHasRhythm:
+            return "already-source-rhythm";
     }
     return "";
 }
@@ -434,8 +439,24 @@ TransferReport RunTransfer(MusicXmlScore& xml, const TransferRequest& request) {
     }
     AddHostWarnings(report);
 
-    std::vector<std::map<std::string, int>> dropped = WriteRebuiltLayers(xml, hosted.mapping, document, rebuilt);
-    for (size_t k = 0; k < rebuilt.size(); ++k) report.layers[rebuiltOutcome[k]].dropped = dropped[k];
+    std::vector<LayerWritten> written = WriteRebuiltLayers(xml, hosted.mapping, document, rebuilt);
+    std::string refusal;
+    for (size_t k = 0; k < rebuilt.size(); ++k) {
+        LayerOutcome& outcome = report.layers[rebuiltOutcome[k]];
+        outcome.dropped = written[k].dropped;
+        outcome.tiesClosed = written[k].tiesClosed;
+        outcome.tiesRemoved = written[k].tiesRemoved;
+        outcome.restsFilled = written[k].restsFilled;
+        if (outcome.restsFilled > 0) outcome.notes["rests filled"] = outcome.restsFilled;
+        if (!outcome.tiesClosed.empty()) outcome.notes["ties closed"] = static_cast<int>(outcome.tiesClosed.size());
+        if (!outcome.tiesRemoved.empty()) outcome.notes["ties removed"] = static_cast<int>(outcome.tiesRemoved.size());
+        if (written[k].alreadyHadRhythm) outcome.result = LayerResult::AlreadyHasRhythm;
+        if (!outcome.dropped.empty() || !outcome.tiesRemoved.empty())
+            refusal += (refusal.empty() ? "" : ", ") + outcome.staff;
+    }
+    if (request.strict && !refusal.empty())
+        throw CliError(ExitCode::WouldDrop, "--strict: the transfer would drop markings or remove ties on " + refusal +
+                                                "; run without --strict (or with --dry-run) to see what and where");
     return report;
 }
 

@@ -18,14 +18,16 @@ struct TransferRequest {
     std::string modulePath; // empty: PluginModule::DefaultPath()
     bool wantView = false;  // fill in the compact views
     std::string voice{};    // the source's voice as numbered in the score; empty: its first
+    bool strict = false;    // refuse (ExitCode::WouldDrop) rather than drop a marking or remove a tie
 };
 
 enum class LayerResult {
     Rebuilt,
-    SameAsSource, // the source layer itself: never rebuilt from itself
-    CountDiffers, // its attack count is not the source's
-    NoAttacks,    // nothing to carry pitches from
-    NotChanged,   // counts agreed, yet the module left it as it was
+    SameAsSource,     // the source layer itself: never rebuilt from itself
+    CountDiffers,     // its attack count is not the source's
+    NoAttacks,        // nothing to carry pitches from
+    NotChanged,       // counts agreed, yet the module left it as it was
+    AlreadyHasRhythm, // rebuilt to what it was: written back untouched
 };
 
 // Measures of the score: indices from 0, and the texts that select them ("5", "5#2").
@@ -47,10 +49,13 @@ struct LayerOutcome {
     std::string voice; // the MusicXML voice it holds
     int attacks = 0;
     LayerResult result = LayerResult::NoAttacks;
-    size_t chunk = 0;                   // into TransferReport::chunks
-    std::map<std::string, int> dropped; // markings the rebuilt notes could not keep, per kind
-    std::map<std::string, int> notes;   // what else was done to the rebuilt notes, per kind
-    std::string before;                 // compact views, when asked for
+    size_t chunk = 0;                     // into TransferReport::chunks
+    std::map<std::string, int> dropped;   // markings the rebuilt notes could not keep, per kind
+    std::map<std::string, int> notes;     // what else was done to the rebuilt notes, per kind
+    int restsFilled = 0;                  // rests that fill a measure the source does not
+    std::vector<std::string> tiesClosed;  // ties out of the layer given their stop, where
+    std::vector<std::string> tiesRemoved; // ties at its edges that no note continues
+    std::string before;                   // compact views, when asked for
     std::string after;
 };
 

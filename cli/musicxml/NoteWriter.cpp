@@ -42,13 +42,22 @@ void WriteTupletMark(pugi::xml_node notations, const TupletMark& mark) {
     }
 }
 
-// The <notations> of one note of the event; the first note of a chord carries the tuplet
-// marks and articulations, every note its own ties.
-void WriteNotations(pugi::xml_node note, const Event& e, const NoteHead* head, bool first) {
-    bool tied = head != nullptr && (head->tieStart || head->tieStop);
-    bool marks = first && (!e.tupletMarks.empty() || !e.articulations.empty());
-    if (!tied && !marks) return;
-    pugi::xml_node notations = note.append_child("notations");
+// What one written note takes over from the notes it replaces.
+struct Carried {
+    const std::vector<pugi::xml_node>* from = nullptr; // empty: nothing
+    pugi::xml_node beamsFrom;
+    std::map<std::string, int>* dropped = nullptr;
+};
+
+bool HasFermata(const Event& e) {
+    for (const ArticulationMark& a : e.articulations)
+        if (a.kind == ArticulationKind::Fermata) return true;
+    return false;
+}
+
+// The notations of the rhythm: the first note of a chord carries the tuplet marks and
+// articulations, every note its own ties.
+void WriteOwnNotations(pugi::xml_node notations, const Event& e, const NoteHead* head, bool first) {
     if (head != nullptr && head->tieStop) notations.append_child("tied").append_attribute("type") = "stop";
     if (head != nullptr && head->tieStart) notations.append_child("tied").append_attribute("type") = "start";
     if (!first) return;
@@ -71,9 +80,26 @@ void WriteNotations(pugi::xml_node note, const Event& e, const NoteHead* head, b
     }
 }
 
-void WriteOneNote(const XmlInsertPoint& at, const Event& e, const NoteHead* head, bool first,
-                  const NotePlacement& placement) {
+// The <notations> of one note of the event: the rhythm's and the carried ones.
+void WriteNotations(pugi::xml_node note, const Event& e, const NoteHead* head, bool first, const Carried& carried,
+                    std::map<std::string, int>& dropped) {
+    bool tied = head != nullptr && (head->tieStart || head->tieStop);
+    bool marks = first && (!e.tupletMarks.empty() || !e.articulations.empty());
+    bool carries = carried.from != nullptr && HasCarriedNotations(*carried.from);
+    if (!tied && !marks && !carries) return;
+    pugi::xml_node notations = note.append_child("notations");
+    WriteOwnNotations(notations, e, head, first);
+    if (carries) CarryNotations(notations, *carried.from, first && HasFermata(e), dropped);
+    if (!notations.first_child()) note.remove_child(notations);
+}
+
+pugi::xml_node WriteOneNote(const XmlInsertPoint& at, const Event& e, const NoteHead* head, bool first,
+                            const NotePlacement& placement, const Carried& carried) {
     pugi::xml_node note = at.Add("note");
+    const bool carries = carried.from != nullptr && !carried.from->empty();
+    std::map<std::string, int> unused;
+    std::map<std::string, int>& dropped = carried.dropped != nullptr ? *carried.dropped : unused;
+    if (carries) CarryAttributes(note, carried.from->front());
     if (e.grace) {
         pugi::xml_node grace = note.append_child("grace");
         if (e.graceSlash) grace.append_attribute("slash") = "yes";
@@ -94,6 +120,7 @@ void WriteOneNote(const XmlInsertPoint& at, const Event& e, const NoteHead* head
         if (head->tieStop) note.append_child("tie").append_attribute("type") = "stop";
         if (head->tieStart) note.append_child("tie").append_attribute("type") = "start";
     }
+    if (carries) CarryChildren(note, *carried.from, {"instrument", "footnote", "level"}, dropped);
     AddText(note, "voice", placement.voice);
     if (!e.measureRest) {
         if (std::optional<TypeAndDots> value = NotateValue(e.notated)) {
@@ -101,13 +128,19 @@ void WriteOneNote(const XmlInsertPoint& at, const Event& e, const NoteHead* head
             for (int d = 0; d < value->dots; ++d) note.append_child("dot");
         }
     }
+    if (carries) CarryChildren(note, *carried.from, {"accidental"}, dropped);
     if (e.tmActual != e.tmNormal) {
         pugi::xml_node tm = note.append_child("time-modification");
         AddNumber(tm, "actual-notes", e.tmActual);
         AddNumber(tm, "normal-notes", e.tmNormal);
     }
+    if (carries) CarryChildren(note, *carried.from, {"stem", "notehead", "notehead-text"}, dropped);
     if (placement.staff > 0) AddNumber(note, "staff", placement.staff);
-    WriteNotations(note, e, head, first);
+    if (carried.beamsFrom && !e.grace)
+        for (pugi::xml_node beam : carried.beamsFrom.children("beam")) note.append_copy(beam);
+    WriteNotations(note, e, head, first, carried, dropped);
+    if (carries) CarryChildren(note, *carried.from, {"lyric", "play", "listen"}, dropped);
+    return note;
 }
 
 } // namespace
@@ -125,12 +158,24 @@ std::string DecimalText(const Rational& value) {
     return text;
 }
 
-void WriteEvent(const XmlInsertPoint& at, const Event& event, const NotePlacement& placement) {
-    if (event.kind != EventKind::Note || event.notes.empty()) {
-        WriteOneNote(at, event, nullptr, true, placement);
-        return;
+pugi::xml_node WriteEvent(const XmlInsertPoint& at, const Event& event, const NotePlacement& placement,
+                          const CarriedMarks* marks, std::map<std::string, int>* dropped, bool joinsChord) {
+    Carried carried;
+    carried.dropped = dropped;
+    if (marks != nullptr) carried.beamsFrom = marks->beamsFrom;
+    auto forHead = [&](size_t k) {
+        Carried c = carried;
+        if (marks != nullptr && k < marks->onHead.size()) c.from = &marks->onHead[k];
+        return c;
+    };
+    if (event.kind != EventKind::Note || event.notes.empty())
+        return WriteOneNote(at, event, nullptr, true, placement, forHead(0));
+    pugi::xml_node first;
+    for (size_t k = 0; k < event.notes.size(); ++k) {
+        pugi::xml_node note = WriteOneNote(at, event, &event.notes[k], k == 0 && !joinsChord, placement, forHead(k));
+        if (k == 0) first = note;
     }
-    for (size_t k = 0; k < event.notes.size(); ++k) WriteOneNote(at, event, &event.notes[k], k == 0, placement);
+    return first;
 }
 
 void WriteMove(const XmlInsertPoint& at, bool forward, int64_t duration, const NotePlacement* owner) {

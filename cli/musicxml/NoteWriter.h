@@ -2,6 +2,7 @@
 // and <forward>/<backup> for moves of the cursor.
 #pragma once
 
+#include "cli/musicxml/CarriedMarks.h"
 #include "cli/score/ScoreModel.h"
 
 #include <pugixml.hpp>
@@ -26,8 +27,13 @@ struct NotePlacement {
     int64_t duration = 0; // in the divisions in force
 };
 
-// The <note> elements of one note, chord or rest (a gap is written with WriteMove).
-void WriteEvent(const XmlInsertPoint& at, const Event& event, const NotePlacement& placement);
+// The <note> elements of one note, chord or rest (a gap is written with WriteMove), with the
+// markings `marks` carries, if given; what cannot be carried is counted into `dropped`.
+// Answers the first <note> written. With `joinsChord`, every note is a chord note of the note
+// written before (the rest of a chord of one voice on another staff).
+pugi::xml_node WriteEvent(const XmlInsertPoint& at, const Event& event, const NotePlacement& placement,
+                          const CarriedMarks* marks = nullptr, std::map<std::string, int>* dropped = nullptr,
+                          bool joinsChord = false);
 
 // A <forward> (with the voice and staff it belongs to, if given) or a <backup>.
 void WriteMove(const XmlInsertPoint& at, bool forward, int64_t duration, const NotePlacement* owner = nullptr);

@@ -216,6 +216,12 @@ public:
             ReadNote(measure, step, chord, walker.Divisions(), walker);
         }
         measure.length = walker.Furthest();
+        for (const VoiceSlot& slot : untypedRests_) {
+            VoiceMeasure& vm = measure.voices[slot.voice];
+            Event& rest = vm.events[slot.event];
+            if (vm.events.size() == 1 && rest.duration == measure.length) rest.measureRest = true;
+        }
+        untypedRests_.clear();
         auto earlier = [](const Event& a, const Event& b) { return a.onset < b.onset; };
         for (VoiceMeasure& v : measure.voices)
             if (!std::is_sorted(v.events.begin(), v.events.end(), earlier))
@@ -266,6 +272,7 @@ private:
                 Event& event = vm.events[slot.event];
                 if (event.kind != EventKind::Note) Fail(where, "a chord joins notes to a rest");
                 AddHead(event, step, where);
+                event.elements.push_back(node.internal_object());
                 if (fields.notations) ReadNotations(node, event, where);
                 return;
             }
@@ -282,13 +289,18 @@ private:
         event.graceSlash = step.grace && std::string_view(fields.grace.attribute("slash").as_string()) == "yes";
         event.cue = static_cast<bool>(fields.cue);
         event.measureRest = rest && std::string_view(fields.rest.attribute("measure").as_string()) == "yes";
+        // A rest without <type> from the start of the measure is a whole-measure rest if it
+        // fills the measure; Detail settles that once the measure's length is known.
+        bool untypedRest = rest && !event.measureRest && !fields.type && step.start.IsZero() && !step.grace;
         if (!event.grace && event.duration.IsZero()) Fail(where, "a note with zero duration");
         ReadTimeModification(fields, event, where);
         event.notated = NotatedValue(fields, event, divisions, where);
         if (!rest) AddHead(event, step, where);
+        event.elements.push_back(node.internal_object());
         if (fields.notations) ReadNotations(node, event, where);
         measure.voices[vi].events.push_back(std::move(event));
         chord.push_back({vi, measure.voices[vi].events.size() - 1});
+        if (untypedRest) untypedRests_.push_back(chord.back());
     }
 
     static void AddHead(Event& event, const WalkStep& step, const MeasureWalker& where) {
@@ -325,6 +337,7 @@ private:
     const Score& score_;
     Part& part_;
     std::vector<std::vector<std::string>> voiceNames_;
+    std::vector<VoiceSlot> untypedRests_;
 };
 
 std::string CollapsedText(pugi::xml_node node) {

@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+namespace pugi {
+struct xml_node_struct;
+}
+
 namespace beatclone::cli {
 
 // Most notes one chord may hold: one host entry holds at most 12.
@@ -69,6 +73,9 @@ struct Event {
     std::vector<TupletMark> tupletMarks;
     std::vector<NoteHead> notes; // a rest or gap has none
     std::vector<ArticulationMark> articulations;
+    // The <note> elements the event was read from, one per head (a rest: its one; a gap or an
+    // event made from host entries: none). Valid while the score's XML is unchanged.
+    std::vector<pugi::xml_node_struct*> elements;
 
     Rational End() const { return onset + duration; }
 };

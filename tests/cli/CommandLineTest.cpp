@@ -179,8 +179,17 @@ TEST_F(CommandLine, OutputGoesBesideTheInputUnlessNamedAndTheInputOnlyWhenNamed)
 
     r = RunTool({in, "--source", "Trumpet 1:1", "--to", "Trumpet 2:1", "--dry-run", "-o", Out()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("would be rebuilt"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("already has the source's rhythm"), std::string::npos) << r.out;
     EXPECT_EQ(dir_.Files().size(), 2u);
+}
+
+TEST_F(CommandLine, StrictRefusesATransferThatWouldRemoveATie) {
+    std::string in = Input(ScoreXml(
+        {OneVoicePart("P1", "Flute", {"C5:h D5:h~", "D5:w"}), OneVoicePart("P2", "Oboe", {"E4:h F4:h", "G4:w"})}));
+    ExpectFailure({in, "--source", "Flute:1", "--to", "Oboe:1", "--strict", "-o", Out()}, 9, "--strict");
+    RunResult r = RunTool({in, "--source", "Flute:1", "--to", "Oboe:1", "--json", "-o", Out()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"ties\": {\"closed\": [], \"removed\": [\"measure 1: F4\"]}"), std::string::npos) << r.out;
 }
 
 TEST_F(CommandLine, CompressedOutputRoundTripsTheMusic) {

@@ -168,8 +168,8 @@ TEST_F(Copyist, JobsChainInOrderAndTheSourceVoiceCanBeChosen) {
     r = RunTool({in, "--source", "Organ:1", "--voice", "3", "--to", "Bass:1", "--source", "Organ:1", "--voice", "4",
                  "--to", "Bass:4", "-o", Out(), "--tsv"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_TRUE(Has(r.out, "\t1\t1\t1\tBass\tP2\t1\t1\t1\t4\t4\trebuilt\t\n")) << r.out;
-    EXPECT_TRUE(Has(r.out, "2\t1\t4\t4\tBass\tP2\t1\t1\t1\t2\t2\trebuilt\t\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "\t1\t1\t1\tBass\tP2\t1\t1\t1\t4\t4\tleft alone\talready-source-rhythm\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "2\t1\t4\t4\tBass\tP2\t1\t1\t1\t2\t2\tleft alone\talready-source-rhythm\n")) << r.out;
     EXPECT_EQ(Rhythm(Out(), 1, 3), "2 2");
     EXPECT_EQ(RunTool({in, "--voice", "3", "--source", "Organ:1", "--to", "Bass:1"}).exitCode, 2);
 }

@@ -42,7 +42,8 @@ TEST_P(CorpusRoundTrip, EveryVoiceRewrittenFromTheHostKeepsTheMusicAndValidates)
     HostMapping mapping = LoadIntoHost(score, document);
     std::vector<RebuiltLayer> layers;
     for (const HostStaff& staff : mapping.staves)
-        for (int16_t layer = 0; layer < 4; ++layer) layers.push_back({staff.slot, layer, 0, score.MeasureCount() - 1});
+        for (int16_t layer = 0; layer < 4; ++layer)
+            layers.push_back({staff.slot, layer, 0, score.MeasureCount() - 1, 0, 0});
     WriteRebuiltLayers(xml, mapping, document, layers);
 
     ScratchDir dir;
@@ -51,11 +52,16 @@ TEST_P(CorpusRoundTrip, EveryVoiceRewrittenFromTheHostKeepsTheMusicAndValidates)
     // stop lost on the way back from the host shows.
     VoiceDigest after = DigestOf(written->score);
     EXPECT_EQ(before, after) << DescribeDifferences(before, after);
+    // Each voice reaches the end of the measure, on one staff at least (a voice that crosses
+    // between the staves is written as one).
     for (const Part& part : written->score.parts)
-        for (const Measure& m : part.measures)
+        for (const Measure& m : part.measures) {
+            std::map<std::string, Rational> reachOfVoice;
             for (const auto& [voice, reach] : m.voiceReach)
-                EXPECT_EQ(reach, m.length)
-                    << part.id << " measure " << m.number << " staff " << voice.first << " voice " << voice.second;
+                reachOfVoice[voice.second] = std::max(reachOfVoice[voice.second], reach);
+            for (const auto& [voice, reach] : reachOfVoice)
+                EXPECT_EQ(reach, m.length) << part.id << " measure " << m.number << " voice " << voice;
+        }
 }
 
 std::string TestName(const ::testing::TestParamInfo<std::filesystem::path>& info) {

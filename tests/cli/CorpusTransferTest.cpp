@@ -2,6 +2,7 @@
 // over the same measures and over the measures after them. Whatever the module rebuilds must
 // carry the source's rhythm and keep its pitches attack by attack; everything else must stay.
 #include "CliTestSupport.h"
+#include "SpannerCheck.h"
 #include "TransferCheck.h"
 
 #include "cli/CliError.h"
@@ -9,13 +10,41 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+
 namespace beatclone::cli::test {
 namespace {
+
+// With BEATCLONE_TRANSFER_OUT set, each transfer that rebuilt something is kept there for
+// .ci/lilypond-check, listed in manifest.tsv beside the score it was made from.
+void KeepOutput(const MusicXmlScore& xml, const std::filesystem::path& input, const std::string& source,
+                const std::string& to) {
+    const char* dir = std::getenv("BEATCLONE_TRANSFER_OUT");
+    if (dir == nullptr || *dir == '\0') return;
+    static int kept = 0;
+    std::filesystem::path out =
+        std::filesystem::path(dir) / (input.stem().string() + "-" + std::to_string(++kept) + ".musicxml");
+    SaveScoreFile(xml.file, out.string(), ScoreFormat::Uncompressed);
+    std::ofstream(std::filesystem::path(dir) / "manifest.tsv", std::ios::app)
+        << out.string() << '\t' << input.string() << '\t' << source << '\t' << to << '\n';
+}
 
 struct Outcome {
     int rebuilt = 0;
     int refused = 0;
 };
+
+// What the transfer wrote, read back: the rhythm, the pitches and the markings attack by
+// attack, nothing else changed, every spanner whole.
+void CheckWritten(const std::filesystem::path& path, const MusicXmlScore& xml, const MusicXmlScore& before,
+                  const TransferReport& report, const std::string& source, const std::string& to) {
+    EXPECT_EQ(report.warnings, std::vector<std::string>{}); // every frame given back once
+    ScratchDir dir;
+    std::unique_ptr<MusicXmlScore> after = SavedAndReadBack(xml, dir / path.filename());
+    EXPECT_EQ(CheckTransfer(before.score, after->score, report, source, to), "");
+    EXPECT_EQ(NewBrokenSpanners(before.file.document, after->file.document), "");
+}
 
 // Runs one transfer on a fresh reading of `path`; checks it; counts what happened.
 void TransferAndCheck(const std::filesystem::path& path, size_t first, size_t last, size_t destFirst,
@@ -48,11 +77,38 @@ void TransferAndCheck(const std::filesystem::path& path, size_t first, size_t la
         ++outcome.refused;
         return;
     }
-    EXPECT_EQ(report.warnings, std::vector<std::string>{}); // every frame given back once
-    ScratchDir dir;
-    std::unique_ptr<MusicXmlScore> after = SavedAndReadBack(xml, dir / "out.musicxml");
-    EXPECT_EQ(CheckTransfer(before.score, after->score, report, source, to), "");
-    for (const LayerOutcome& l : report.layers) outcome.rebuilt += l.result == LayerResult::Rebuilt;
+    CheckWritten(path, xml, before, report, source, to);
+    int rebuilt = 0;
+    for (const LayerOutcome& l : report.layers) rebuilt += l.result == LayerResult::Rebuilt;
+    if (rebuilt > 0) KeepOutput(xml, path, source, to);
+    outcome.rebuilt += rebuilt;
+}
+
+// Lyrics of a lead sheet, figures of a figured bass (written as lyrics), a chorale's fermatas,
+// a layer that already has the source's rhythm: nothing is dropped.
+TEST(CorpusTransfer, WhatSatOnTheDestinationStays) {
+    struct Case {
+        const char* score;
+        const char* source;
+        const char* to;
+        LayerResult result;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"music21-foster-jeanie-leadsheet.musicxml", "P1:3", "P1:8", LayerResult::Rebuilt},
+             {"music21-corelli-op3no1-grave.xml", "P1:5-8", "P3:5-8", LayerResult::Rebuilt},
+             {"music21-bach-bwv66.6-chorale.musicxml", "A.:0-2", "S.:0-2", LayerResult::Rebuilt},
+             {"partitura-mozart-k265-var1.musicxml", "Pno./1:1-2", "Pno./1:5-6", LayerResult::AlreadyHasRhythm}}) {
+        SCOPED_TRACE(c.score);
+        std::filesystem::path path = CorpusDir() / c.score;
+        MusicXmlScore xml, before;
+        ReadScore(path.string(), xml);
+        ReadScore(path.string(), before);
+        TransferReport report = RunTransfer(xml, {c.source, c.to, "", false});
+        ASSERT_FALSE(report.layers.empty());
+        EXPECT_EQ(report.layers.front().result, c.result);
+        EXPECT_EQ(report.layers.front().dropped, (std::map<std::string, int>{}));
+        CheckWritten(path, xml, before, report, c.source, c.to);
+    }
 }
 
 TEST(CorpusTransfer, RebuiltLayersCarryTheSourceRhythmAndKeepTheirPitches) {

@@ -63,7 +63,7 @@ TEST(MeasureRewrite, OtherVoicesAndDirectionsKeepTheirTimes) {
 
     // Voice 1 becomes a quintuplet of sixteenths and a dotted half: fifths of a quarter, which
     // 12 divisions cannot hold.
-    RebuiltVoice v{1, "1", {}};
+    RebuiltVoice v{1, "1", {}, {}, {}, {}};
     for (int i = 0; i < 5; ++i) v.events.push_back(Note(256, Rational(i, 5), 5, 4));
     v.events.push_back(Note(3072, 1));
     RewriteResult result = RewriteMeasure(flute, measure, score.MeasureNode(0, 0), {v});
@@ -91,7 +91,8 @@ TEST(MeasureRewrite, FinerDivisionsAreUndoneForTheNextMeasure) {
     MusicXmlScore score = Parse(ScoreXml({part}));
     Part& flute = score.score.parts[0];
     RebuiltVoice v{
-        1, "1", {Note(512, 0, 3, 2), Note(512, Rational(1, 3), 3, 2), Note(512, Rational(2, 3), 3, 2), Note(3072, 1)}};
+        1,  "1", {Note(512, 0, 3, 2), Note(512, Rational(1, 3), 3, 2), Note(512, Rational(2, 3), 3, 2), Note(3072, 1)},
+        {}, {},  {}};
     RewriteResult result = RewriteMeasure(flute, flute.measures[0], score.MeasureNode(0, 0), {v});
     ASSERT_TRUE(result.divisionsChanged);
     EnsureDivisionsAtStart(score.MeasureNode(0, 1), result.divisionsForNext);
@@ -113,7 +114,7 @@ TEST(MeasureRewrite, AChordWhoseFirstNoteGoesKeepsItsOtherNotesInPlace) {
     xml.replace(e4, 16, "<voice>2</voice>");
     MusicXmlScore score = Parse(xml);
     Part& organ = score.score.parts[0];
-    RebuiltVoice v{1, "1", {Note(2048, 0), Note(2048, 2)}};
+    RebuiltVoice v{1, "1", {Note(2048, 0), Note(2048, 2)}, {}, {}, {}};
     RewriteMeasure(organ, organ.measures[0], score.MeasureNode(0, 0), {v});
     MusicXmlScore read = Parse(SerializeScore(score.file.document));
     const Score& reread = read.score;
@@ -139,12 +140,36 @@ TEST(MeasureRewrite, TiedContinueIsReadAndTheClosingBarlineStaysLast) {
     EXPECT_TRUE(middle.tieStart);
 
     Part& flute = score.score.parts[0];
-    RebuiltVoice v{1, "1", {Note(1024, 0), Note(1024, 1), Note(2048, 2)}};
+    RebuiltVoice v{1, "1", {Note(1024, 0), Note(1024, 1), Note(2048, 2)}, {}, {}, {}};
     RewriteMeasure(flute, flute.measures[0], score.MeasureNode(0, 0), {v});
     pugi::xml_node last = score.MeasureNode(0, 0).last_child();
     while (last && last.type() != pugi::node_element) last = last.previous_sibling();
     EXPECT_STREQ(last.name(), "barline");
     EXPECT_EQ(Parse(SerializeScore(score.file.document)).score.parts[0].measures[0].voices[0].events.size(), 3u);
+}
+
+// Divisions that change inside a rewritten measure are unified for the whole of it (readers
+// time a voice written after the change wrongly) and put back for the next measure.
+TEST(MeasureRewrite, ADivisionsChangeInsideTheMeasureIsUnified) {
+    PartText part{"P1", "Flute", 1, {}, 2};
+    part.measures.push_back({{{1, 1, "C5:h D5:h"}, {1, 2, "E4:w"}}, ""});
+    part.measures.push_back({{{1, 1, "C5:w"}}, ""});
+    std::string xml = ScoreXml({part});
+    xml.insert(xml.find("<note><pitch><step>D</step>"), "<attributes><divisions>3</divisions></attributes>");
+    xml.replace(xml.find("<duration>4</duration>", xml.find("<step>D</step>")), 22, "<duration>6</duration>");
+    MusicXmlScore score = Parse(xml);
+    Part& flute = score.score.parts[0];
+    RebuiltVoice v{1, "2", {Note(2048, 0), Note(2048, 2)}, {}, {}, {}};
+    RewriteResult result = RewriteMeasure(flute, flute.measures[0], score.MeasureNode(0, 0), {v});
+    EXPECT_TRUE(result.divisionsChanged);
+    EXPECT_EQ(result.divisionsForNext, Rational(3));
+    EXPECT_EQ(score.MeasureNode(0, 0).select_nodes(".//divisions").size(), 1u);
+    MusicXmlScore reread = Parse(SerializeScore(score.file.document));
+    const Measure& after = reread.score.parts[0].measures[0];
+    ASSERT_TRUE(after.Find(1, "1") && after.Find(1, "2"));
+    EXPECT_EQ(after.Find(1, "1")->events[1].onset, Rational(2));
+    EXPECT_EQ(after.Find(1, "2")->events[1].onset, Rational(2));
+    EXPECT_EQ(after.length, Rational(4));
 }
 
 } // namespace

@@ -100,7 +100,9 @@ public:
                     if (mark == "ferm") notations += "<fermata/>";
                     if (mark == "slur(") notations += "<slur type=\"start\" number=\"1\"/>";
                     if (mark == "slur)") notations += "<slur type=\"stop\" number=\"1\"/>";
-                    if (mark == "lyr") lyric = "<lyric><syllable>single</syllable><text>la</text></lyric>";
+                    if (mark == "fing") notations += "<technical><fingering>1</fingering></technical>";
+                    if (mark == "lyr")
+                        lyric = "<lyric><syllabic>single</syllabic><text>" + chord[k] + "</text></lyric>";
                 }
                 if (!articulations.empty()) notations += "<articulations>" + articulations + "</articulations>";
                 if (!notations.empty()) out << "<notations>" << notations << "</notations>";

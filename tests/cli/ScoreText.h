@@ -5,8 +5,8 @@
 // PITCH:VALUE, where VALUE is w h q e s (dots after), "3" after it for a triplet note
 // (time-modification 3:2, brackets every three notes), "~" a tie onward. "r" is a rest,
 // "_" skipped time (a <forward>), "g:" makes a grace note, "+" joins a chord. Marks after
-// another ':' are acc, stacc, ten, ferm; "slur(" and "slur)" start and end a slur, "lyr" adds
-// a lyric. Divisions are 12 per quarter unless a part says otherwise.
+// another ':' are acc, stacc, ten, ferm, fing (a fingering); "slur(" and "slur)" start and end
+// a slur, "lyr" adds a lyric whose text is the note's pitch. Divisions are 12 per quarter unless a part says otherwise.
 #pragma once
 
 #include <string>

@@ -2,7 +2,12 @@
 
 #include "VoiceDigest.h"
 
+#include "cli/musicxml/Articulations.h"
+
+#include <pugixml.hpp>
+
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 #include <set>
 #include <sstream>
@@ -28,8 +33,9 @@ std::vector<std::string> Rhythm(const VoiceMeasure* voice) {
              << (e.measureRest ? " measure-rest" : "") << " ratio " << e.tmActual / g << ":" << e.tmNormal / g
              << (TiesOn(e) ? " tied" : "");
         std::vector<std::string> marks;
+        // A fermata is the destination's own as well as the source's: it travels with its note.
         for (const ArticulationMark& a : e.articulations)
-            marks.push_back(std::to_string(static_cast<unsigned>(a.kind)));
+            if (a.kind != ArticulationKind::Fermata) marks.push_back(std::to_string(static_cast<unsigned>(a.kind)));
         std::sort(marks.begin(), marks.end());
         for (const std::string& m : marks) line << " art" << m;
         lines.push_back(line.str());
@@ -88,6 +94,61 @@ std::vector<std::vector<std::string>> PitchesPerNoteEntry(const std::vector<cons
     return expected;
 }
 
+// The lines without their ties, for the measures beside a rebuilt layer, whose ties at the
+// edge the transfer closes or removes.
+void WithoutTies(std::vector<std::string>& lines) {
+    for (std::string& line : lines)
+        for (const char* mark : {" <tie", " tie>", " tied"})
+            for (size_t at; (at = line.find(mark)) != std::string::npos;) line.erase(at, std::strlen(mark));
+}
+
+// What each attack of a voice carries beside its rhythm and pitches: lyrics, notations but
+// ties, tuplets and the articulations the host carries, noteheads and the like, and the
+// attributes of its notes.
+std::vector<std::multiset<std::string>> MarksPerAttack(const std::vector<const Event*>& entries) {
+    std::vector<std::multiset<std::string>> attacks;
+    bool tied = false;
+    for (const Event* e : entries) {
+        if (e->kind != EventKind::Note) {
+            tied = false;
+            continue;
+        }
+        if (!tied) attacks.emplace_back();
+        std::multiset<std::string>& marks = attacks.back();
+        for (pugi::xml_node_struct* element : e->elements) {
+            pugi::xml_node note(element);
+            for (pugi::xml_attribute a : note.attributes())
+                if (std::strstr("color id dynamics print-object", a.name()))
+                    marks.insert(std::string(a.name()) + "=" + a.value());
+            for (pugi::xml_node child : note.children()) {
+                std::string name = child.name();
+                if (name == "lyric")
+                    marks.insert("lyric " + std::string(child.attribute("number").as_string("1")) + " " +
+                                 child.child_value("text"));
+                if (name == "notehead" || name == "instrument" || name == "accidental")
+                    marks.insert(name + " " + child.child_value() + child.attribute("id").as_string());
+                if (name != "notations") continue;
+                for (pugi::xml_node n : child.children()) {
+                    std::string kind = n.name();
+                    if (kind == "tied" || kind == "tuplet") continue;
+                    if (kind == "articulations") {
+                        for (pugi::xml_node a : n.children())
+                            if (ArticulationKindOf(a.name()) == ArticulationKind::None) marks.insert(a.name());
+                        continue;
+                    }
+                    // One fermata a note: the source's, where it has one, else the note's own.
+                    if (kind == "fermata")
+                        marks.insert(kind);
+                    else
+                        marks.insert(kind + " " + n.attribute("type").as_string() + n.first_child().name());
+                }
+            }
+        }
+        tied = TiesOn(*e);
+    }
+    return attacks;
+}
+
 std::string Join(const std::vector<std::string>& lines) {
     std::string out;
     for (const auto& l : lines) out += "    " + l + "\n";
@@ -106,24 +167,54 @@ std::string CheckTransfer(const Score& before, const Score& after, const Transfe
     const std::string& sourceVoice = sourcePart.voicesByStaff[static_cast<size_t>(sourceStaff - 1)].front();
 
     // Rebuilt (part, staff, voice) and the measures that changed with them.
-    std::set<std::string> rebuiltKeys;
+    std::set<std::string> rebuiltKeys, edgeKeys;
     for (const LayerOutcome& layer : report.layers) {
         if (layer.result != LayerResult::Rebuilt) continue;
         size_t p = 0;
         while (before.parts[p].id != layer.partId) ++p;
         const Part& was = before.parts[p];
         const Part& now = after.parts[p];
+        std::string voiceKey = was.id + " staff " + std::to_string(layer.staffNumber) + " voice " + layer.voice;
+        if (!layer.tiesRemoved.empty() || !layer.tiesClosed.empty())
+            for (size_t m : {destination.firstMeasure - 1, destination.lastMeasure + 1})
+                edgeKeys.insert(voiceKey + " measure #" + std::to_string(m));
         for (size_t i = 0; i < destination.MeasureCount(); ++i) {
             size_t m = destination.firstMeasure + i;
             rebuiltKeys.insert(was.id + " staff " + std::to_string(layer.staffNumber) + " voice " + layer.voice +
                                " measure #" + std::to_string(m));
             auto expected = Rhythm(sourcePart.measures[source.firstMeasure + i].Find(sourceStaff, sourceVoice));
             auto actual = Rhythm(now.measures[m].Find(layer.staffNumber, layer.voice));
+            // Where the source is shorter than the measure, rests fill the rest of it.
+            if (layer.restsFilled > 0)
+                while (actual.size() > expected.size() && actual.back().find(" rest ") != std::string::npos)
+                    actual.pop_back();
+            if (m == destination.lastMeasure && !layer.tiesRemoved.empty() && !expected.empty() && !actual.empty()) {
+                WithoutTies(expected);
+                WithoutTies(actual);
+            }
             if (expected != actual)
                 problems << layer.staff << " layer " << layer.layer << " measure " << was.measures[m].number
                          << ": rhythm is not the source's\n  source:\n"
                          << Join(expected) << "  rebuilt:\n"
                          << Join(actual);
+        }
+        // Attack by attack, the same markings (a fermata may come from the source as well).
+        auto marksWere = MarksPerAttack(
+            Entries(was, layer.staffNumber, layer.voice, destination.firstMeasure, destination.lastMeasure));
+        auto marksNow = MarksPerAttack(
+            Entries(now, layer.staffNumber, layer.voice, destination.firstMeasure, destination.lastMeasure));
+        for (size_t a = 0; a < marksWere.size() && a < marksNow.size() && layer.dropped.empty(); ++a) {
+            std::multiset<std::string>& marks = marksNow[a];
+            for (auto it = marks.begin(); it != marks.end();)
+                it = *it == "fermata" && !marksWere[a].count(*it) ? marks.erase(it) : std::next(it);
+            if (marks != marksWere[a]) {
+                problems << layer.staff << " layer " << layer.layer << ": attack " << a
+                         << " does not carry what it carried:";
+                for (const std::string& m : marksWere[a]) problems << " [" << m << "]";
+                problems << " ->";
+                for (const std::string& m : marks) problems << " [" << m << "]";
+                problems << "\n";
+            }
         }
         auto groups = GroupPitches(
             Entries(was, layer.staffNumber, layer.voice, destination.firstMeasure, destination.lastMeasure));
@@ -143,6 +234,10 @@ std::string CheckTransfer(const Score& before, const Score& after, const Transfe
     for (const std::string& key : rebuiltKeys) {
         was.erase(key);
         now.erase(key);
+    }
+    for (const std::string& key : edgeKeys) {
+        if (was.count(key)) WithoutTies(was[key]);
+        if (now.count(key)) WithoutTies(now[key]);
     }
     if (was != now) problems << "voices the transfer did not rebuild changed:\n" << DescribeDifferences(was, now);
     return problems.str();

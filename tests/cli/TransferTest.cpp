@@ -2,6 +2,7 @@
 // example: what is rebuilt, what is left alone, and what the user is told.
 #include "CliTestSupport.h"
 #include "ScoreText.h"
+#include "SpannerCheck.h"
 #include "TransferCheck.h"
 #include "VoiceDigest.h"
 
@@ -30,6 +31,7 @@ protected:
         EXPECT_EQ(report.warnings, std::vector<std::string>{}); // every frame given back once
         after_ = SavedAndReadBack(*score_, dir_ / "out.musicxml");
         EXPECT_EQ(CheckTransfer(before_->score, after_->score, report, source, to), "");
+        EXPECT_EQ(NewBrokenSpanners(before_->file.document, after_->file.document), "");
         for (const Part& part : after_->score.parts)
             for (size_t m = 0; m < part.measures.size(); ++m)
                 for (const auto& [voice, reach] : part.measures[m].voiceReach)
@@ -57,12 +59,12 @@ protected:
     std::unique_ptr<MusicXmlScore> score_, before_, after_;
 };
 
-TEST_F(Transfer, BrassExampleRebuildsMatchingLayersAndReportsDroppedSlur) {
+TEST_F(Transfer, BrassExampleRebuildsMatchingLayersAndKeepsTheirSlurs) {
     Load(ReadText(std::filesystem::path(BEATCLONE_EXAMPLES_DIR) / "brass.musicxml"));
     TransferReport report = Run("Trumpet 1:1-4", "Trumpet 2,Horn,Trombone:1-4");
     EXPECT_EQ(report.sourceAttacks, 13);
     EXPECT_EQ(Layer(report, "Trumpet 2", 1).result, LayerResult::Rebuilt);
-    EXPECT_EQ(Layer(report, "Trumpet 2", 1).dropped, (std::map<std::string, int>{{"slur", 1}}));
+    EXPECT_EQ(Layer(report, "Trumpet 2", 1).dropped, (std::map<std::string, int>{}));
     EXPECT_EQ(Layer(report, "Horn", 1).result, LayerResult::Rebuilt);
     EXPECT_EQ(Layer(report, "Trombone", 1).result, LayerResult::Rebuilt);
     EXPECT_EQ(Layer(report, "Trombone", 2).result, LayerResult::CountDiffers);
@@ -106,11 +108,70 @@ TEST_F(Transfer, RestsTiesGraceNotesAndChordsTravelAsTheModuleCarriesThem) {
     EXPECT_EQ(Layer(report, "Clarinet", 1).result, LayerResult::Rebuilt);
 }
 
-TEST_F(Transfer, LyricsAndSlursOnRebuiltNotesAreReportedAsDropped) {
-    Load(ScoreXml({OneVoicePart("P1", "Soprano", {"C5:q D5:q E5:h"}),
-                   OneVoicePart("P2", "Alto", {"A4:h:lyr:slur( G4:q:lyr F4:q:slur)"})}));
+// What each rebuilt note carries, in order: "pitch lyric-text marks...".
+std::vector<std::string> NotesOf(const pugi::xml_document& score, const std::string& partId) {
+    std::vector<std::string> notes;
+    pugi::xml_node part = score.document_element().find_child_by_attribute("part", "id", partId.c_str());
+    for (pugi::xml_node measure : part.children("measure"))
+        for (pugi::xml_node e : measure.children()) {
+            std::string name = e.name();
+            if (name == "forward") {
+                EXPECT_TRUE(e.child("voice")) << "a <forward> without its voice";
+            }
+            if (name == "direction")
+                notes.push_back(std::string("words ") + e.child("direction-type").child_value("words"));
+            if (name != "note" || e.child("rest")) continue;
+            std::string line =
+                std::string(e.child("pitch").child_value("step")) + " " + e.child("lyric").child_value("text");
+            for (pugi::xml_node n : e.child("notations").children()) {
+                line += std::string(" ") + n.name();
+                if (n.attribute("type")) line += std::string("-") + n.attribute("type").as_string();
+            }
+            if (e.child("beam")) line += " beam";
+            notes.push_back(line);
+        }
+    return notes;
+}
+
+TEST_F(Transfer, MarkingsAndDirectionsTravelWithTheirAttacks) {
+    std::string xml = ScoreXml({OneVoicePart("P1", "Soprano", {"C5:e D5:e E5:h.", "C5:w"}),
+                                OneVoicePart("P2", "Alto", {"A4:h:lyr:slur( G4:q:lyr:fing F4:q:slur)", "E4:w"})});
+    // Words at the onset of the alto's third attack, F4 at beat 4.
+    size_t f4 = xml.find("<note><pitch><step>F</step>");
+    xml.insert(f4, "<direction><direction-type><words>dolce</words></direction-type></direction>");
+    // The source's eighths are beamed.
+    for (auto [step, beam] : {std::pair{"<step>C</step>", "begin"}, std::pair{"<step>D</step>", "end"}}) {
+        size_t at = xml.find("</type>", xml.find(step)) + 7;
+        xml.insert(at, std::string("<beam number=\"1\">") + beam + "</beam>");
+    }
+    Load(xml);
     TransferReport report = Run("Soprano:1", "Alto:1");
-    EXPECT_EQ(Layer(report, "Alto", 1).dropped, (std::map<std::string, int>{{"lyric", 2}, {"slur", 1}}));
+    EXPECT_EQ(Layer(report, "Alto", 1).result, LayerResult::Rebuilt);
+    EXPECT_EQ(Layer(report, "Alto", 1).dropped, (std::map<std::string, int>{}));
+    EXPECT_EQ(
+        NotesOf(after_->file.document, "P2"),
+        (std::vector<std::string>{"A A4 slur-start beam", "G G4 technical beam", "words dolce", "F  slur-stop", "E "}));
+}
+
+TEST_F(Transfer, TiesAcrossTheEdgesAreClosedOrRemovedAndSaid) {
+    std::string xml = ScoreXml({OneVoicePart("P1", "Flute", {"C5:h D5:h~", "D5:w", "C5:h D5:h", "C5:w"}),
+                                OneVoicePart("P2", "Oboe", {"E4:h F4:h", "G4:w", "r:w", "r:w"}),
+                                OneVoicePart("P3", "Horn", {"E4:q. G4:e~ G4:h~", "G4:w", "r:w", "r:w"}),
+                                OneVoicePart("P4", "Bassoon", {"C3:h D3:h~", "D3:w", "r:w", "r:w"})});
+    // The bassoon's tie into bar 2 is written out in full there.
+    const std::string d3 = "<step>D</step><octave>3</octave></pitch><duration>48</duration>";
+    xml.insert(xml.find(d3) + d3.size(), "<tie type=\"stop\"/>");
+    Load(xml);
+    TransferReport report = Run("Flute:1", "Oboe,Horn:1");
+    // The source's tie onward has no F4 to go to; the horn's G4 goes on into its next bar.
+    EXPECT_EQ(Layer(report, "Oboe", 1).tiesRemoved, std::vector<std::string>{"measure 1: F4"});
+    EXPECT_EQ(Layer(report, "Horn", 1).tiesClosed, std::vector<std::string>{"measure 1: G4"});
+    EXPECT_EQ(Layer(report, "Horn", 1).tiesRemoved, std::vector<std::string>{});
+    // Untied now, the bassoon's D3 leaves no stop behind in the bar after.
+    Load(xml);
+    report = Run("Flute:3", "Bassoon:1");
+    EXPECT_EQ(Layer(report, "Bassoon", 1).tiesRemoved,
+              std::vector<std::string>{"measure 2: D3 (its tie from the bar before)"});
 }
 
 TEST_F(Transfer, StavesOfOnePartAndStavesApartAreAllReached) {
@@ -131,8 +192,11 @@ TEST_F(Transfer, PickupMeasureIsNamedByItsNumberAndALongerRhythmDoesNotFitIt) {
     for (PartText* p : {&a, &b, &c})
         for (int m = 0; m < 3; ++m) p->measures[static_cast<size_t>(m)].number = std::to_string(m);
     Load(ScoreXml({a, b, c}));
-    TransferReport report = Run("Flute:0", "Bassoon:0");
+    // The same rhythm is left as it is; into a full bar, the rest of the bar is rests.
+    EXPECT_EQ(Layer(Run("Flute:0", "Bassoon:0"), "Bassoon", 1).result, LayerResult::AlreadyHasRhythm);
+    TransferReport report = Run("Flute:0", "Bassoon:1");
     EXPECT_EQ(Layer(report, "Bassoon", 1).result, LayerResult::Rebuilt);
+    EXPECT_EQ(Layer(report, "Bassoon", 1).restsFilled, 1);
     auto [code, message] = Refusal("Flute:1", "Oboe:0");
     EXPECT_EQ(code, ExitCode::BadSelection);
     EXPECT_NE(message.find("would not fit"), std::string::npos) << message;
