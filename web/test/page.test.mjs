@@ -128,6 +128,9 @@ test('by keyboard, offline, on .mxl: the download is the native command’s .mxl
     assert.equal(spawnSync(nativeCommand, [path.join(corpus, 'music21-bach-bwv66.6-chorale.musicxml'), '-o', mxl]).status, 0);
     await page.setInputFiles('#open', mxl);
     await status(page, 'chorale.mxl:');
+    // How to write selections: the command's own words.
+    await page.click('#help summary');
+    await page.waitForFunction(() => /^SELECTIONS\n[^]*\nJOBS\n/.test(document.querySelector('#help-text').textContent));
     await page.focus('#source');
     await page.keyboard.type(args[1]);
     await page.keyboard.press('Tab');
