@@ -1,5 +1,14 @@
 #include "cli/command/HelpText.h"
 
+// A build with Beatclone linked in (WebAssembly) has no plug-in to choose.
+#ifdef BEATCLONE_MODULE_BUILT_IN
+#define BEATCLONE_MODULE_HELP ""
+#else
+#define BEATCLONE_MODULE_HELP                                                           \
+    "  --module PATH     The Beatclone plug-in to load (default: beatclone.so beside\n" \
+    "                    this program, else in ../lib/beatclone/).\n"
+#endif
+
 namespace beatclone::cli {
 
 const char* HelpText() {
@@ -42,9 +51,7 @@ OPTIONS
                     a JSON object on standard error.
   --tsv             Print the report as tab-separated lines under a header.
   --quiet           Print nothing but errors.
-  --module PATH     The Beatclone plug-in to load (default: beatclone.so beside
-                    this program, else in ../lib/beatclone/).
-  -h, --help        Show this help.
+)" BEATCLONE_MODULE_HELP R"(  -h, --help        Show this help.
   -V, --version     Show the version.
 
 SELECTIONS

@@ -1,7 +1,7 @@
 // The page: open a score, pick the source and the destination on the notation, see the
 // command's dry run, apply, compare, undo, download. Every transfer is the command's own run.
 import { runCommand } from './command.js';
-import { reportRows, reportWarnings, sourceSummary } from './report.js';
+import { errorMessage, reportRows, reportWarnings, reported, sourceSummary } from './report.js';
 import { createView, highlight, markRebuilt, pickAt } from './notation.js';
 import { parseSelection, readScore, selectionText, staffLabel, staffOf } from './score.js';
 
@@ -11,7 +11,7 @@ const ui = {
     apply: $('apply'), undo: $('undo'), download: $('download'), status: $('status'),
     table: $('dry-run'), summary: $('summary'), views: $('views'), before: $('before'),
     current: $('current'), beforePane: $('before-pane'), prev: $('prev-page'), next: $('next-page'),
-    pageLabel: $('page-label'), currentTitle: $('current-title'), mode: document.querySelectorAll('input[name=mode]'),
+    help: $('help'), helpText: $('help-text'), pageLabel: $('page-label'), currentTitle: $('current-title'), mode: document.querySelectorAll('input[name=mode]'),
 };
 
 const state = {
@@ -37,16 +37,23 @@ function failedRun(error) {
     return { status: -1, stdout: '', stderr: `the command stopped: ${error.message ?? error}\n`, files: {} };
 }
 
-// The command's first error line, without the program name.
+// What the command said went wrong, without the program name.
 function commandError(run) {
-    return run.stderr.trim().split('\n')[0]?.replace(/^beatclone: /, '') || `exit code ${run.status}`;
+    return errorMessage(run.stderr) || `exit code ${run.status}`;
 }
 
 async function musicXmlText(file) {
     if (file.ext !== 'mxl') return new TextDecoder().decode(file.bytes);
-    const run = await runCommand([file.name, '-o', 'display.musicxml'], { [file.name]: file.bytes });
+    const run = await runCommand([file.name, '-o', 'display.musicxml', '--json'], { [file.name]: file.bytes });
     if (run.status !== 0) throw new Error(commandError(run));
     return new TextDecoder().decode(run.files['display.musicxml']);
+}
+
+// The parts, staves and measures of a score, as the command lists them.
+async function listScore(file) {
+    const run = await runCommand([file.name, '--list', '--json'], { [file.name]: file.bytes });
+    if (run.status !== 0) throw new Error(commandError(run));
+    return readScore(JSON.parse(run.stdout));
 }
 
 async function openFile(picked) {
@@ -55,8 +62,8 @@ async function openFile(picked) {
     say(`Opening ${picked.name}…`);
     try {
         const file = { name: picked.name, ext, bytes: new Uint8Array(await picked.arrayBuffer()) };
-        const text = await musicXmlText(file);
-        Object.assign(state, { file, text, score: readScore(text), history: [], rebuilt: null, page: 1 });
+        const [text, score] = await Promise.all([musicXmlText(file), listScore(file)]);
+        Object.assign(state, { file, text, score, history: [], rebuilt: null, page: 1 });
         state.picks = { source: null, destination: null };
         state.lastPicked = null;
         ui.source.value = ui.destination.value = '';
@@ -87,7 +94,7 @@ function redraw() {
     const { source, destination } = state.picks;
     if (source) highlight(ui.current, source.staves, source.first, source.last, 'pick-source');
     if (destination) highlight(ui.current, destination.staves, destination.first, destination.last, 'pick-destination');
-    if (state.rebuilt) markRebuilt(ui.current, state.rebuilt.layers, state.rebuilt.first, state.rebuilt.last);
+    if (state.rebuilt) markRebuilt(ui.current, state.rebuilt.layers);
     ui.pageLabel.textContent = `page ${state.page} of ${currentView.pageCount}`;
     ui.prev.disabled = state.page <= 1;
     ui.next.disabled = state.page >= currentView.pageCount;
@@ -119,14 +126,9 @@ function pickMeasure(hit, extend, toggleStaff) {
         next = { anchor: hit, staves: [hit.staff], first: hit.measure, last };
     }
     state.picks[which] = next;
-    try {
-        ui[which].value = selectionText(state.score, next.staves, next.first, next.last);
-        if (which === 'source' && !extend) for (const r of ui.mode) r.checked = r.value === 'destination';
-        say(`${which === 'source' ? 'Source' : 'Destination'}: ${next.staves.map((s) => staffLabel(state.score, s)).join(', ')}`);
-    } catch (e) {
-        ui[which].value = '';
-        say(e.message, true);
-    }
+    ui[which].value = selectionText(state.score, next.staves, next.first, next.last);
+    if (which === 'source' && !extend) for (const r of ui.mode) r.checked = r.value === 'destination';
+    say(`${which === 'source' ? 'Source' : 'Destination'}: ${next.staves.map((s) => staffLabel(state.score, s)).join(', ')}`);
     redraw();
     dryRun();
 }
@@ -149,7 +151,7 @@ function dryRun() {
         const mine = ++dryRunCount;
         const run = await runCommand(transferArgs(['--dry-run']), { [state.file.name]: state.file.bytes }).catch(failedRun);
         if (mine !== dryRunCount) return;
-        if (run.status !== 0) {
+        if (!reported(run.status)) {
             renderTable(null);
             return say(commandError(run), true);
         }
@@ -178,8 +180,8 @@ function renderTable(report) {
     for (const row of reportRows(report)) {
         const tr = body.insertRow();
         tr.className = row.rebuilt ? 'will-rebuild' : 'left-alone';
-        const why = row.dropped.length ? `${row.reason} (drops ${row.dropped.join(', ')})` : row.reason;
-        for (const cell of [row.staff, row.layer, row.voice, row.sourceAttacks, row.attacks, row.rebuilt ? 'rebuilt' : 'left alone', why])
+        const why = [row.why, row.dropped.length ? `drops ${row.dropped.join(', ')}` : ''].filter(Boolean).join('; ');
+        for (const cell of [row.staff, row.measures, row.layer, row.voice, row.sourceAttacks, row.attacks, row.rebuilt ? 'rebuilt' : 'left alone', why])
             tr.insertCell().textContent = String(cell);
     }
 }
@@ -202,16 +204,18 @@ async function applyJob() {
     const outName = `result.${ext}`;
     say('Applying…');
     const run = await runCommand(transferArgs(['-o', outName]), { [state.file.name]: state.file.bytes }).catch(failedRun);
-    if (run.status !== 0) return say(commandError(run), true);
+    if (!reported(run.status)) return say(commandError(run), true);
     const report = JSON.parse(run.stdout);
     const rows = reportRows(report);
     const dest = state.picks.destination ?? parseSelection(state.score, ui.destination.value);
     state.history.push({ file: state.file, text: state.text, rebuilt: state.rebuilt });
     const file = { name: state.file.name, ext, bytes: run.files[outName] };
     const text = await musicXmlText(file);
-    const layers = rows.filter((r) => r.rebuilt).map((r) => ({ staff: staffOf(state.score, r.part, r.staffNumber), layer: r.layer }));
+    const layers = rows
+        .filter((r) => r.rebuilt)
+        .map((r) => ({ staff: staffOf(state.score, r.part, r.staffNumber), layer: r.layer, first: r.first, last: r.last }));
     Object.assign(state, {
-        file, text, score: readScore(text),
+        file, text,
         rebuilt: dest && { layers, staves: dest.staves, first: dest.first, last: dest.last },
     });
     await showComparison(dest?.first, true);
@@ -248,7 +252,7 @@ async function showComparison(focus, afterJob = false) {
 async function undo() {
     const previous = state.history.pop();
     if (!previous) return;
-    Object.assign(state, { file: previous.file, text: previous.text, score: readScore(previous.text), rebuilt: previous.rebuilt });
+    Object.assign(state, { file: previous.file, text: previous.text, rebuilt: previous.rebuilt });
     await showComparison();
     updateControls();
     say('Undone: the last job is taken back.');
@@ -295,6 +299,13 @@ let resizeTimer;
 window.addEventListener('resize', () => {
     clearTimeout(resizeTimer);
     resizeTimer = setTimeout(() => state.file && drawCurrent(), 300);
+});
+// How to type selections: that part of the command's own --help.
+ui.help.addEventListener('toggle', async () => {
+    if (!ui.help.open || ui.helpText.textContent) return;
+    const run = await runCommand(['--help'], {}).catch(failedRun);
+    const sections = run.stdout.split(/\n(?=[A-Z][A-Z ]+\n)/);
+    ui.helpText.textContent = sections.filter((s) => /^(SELECTIONS|JOBS)\n/.test(s)).join('\n').trim() || commandError(run);
 });
 ui.apply.addEventListener('click', apply);
 ui.undo.addEventListener('click', undo);

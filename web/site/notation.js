@@ -72,12 +72,14 @@ export function highlight(container, staves, first, last, className) {
     }
 }
 
-// Colours the notes of the layers `layers` ([{staff, layer}]) in measures first..last.
-export function markRebuilt(container, layers, first, last) {
+// Colours the notes of the layers `layers` ([{staff, layer, first, last}]), each in its own
+// measures first..last.
+export function markRebuilt(container, layers) {
     for (const measure of container.querySelectorAll('g.measure')) {
         const index = measureIndexOf(measure.id);
-        if (index === null || index < first || index > last) continue;
-        for (const { staff, layer } of layers) {
+        if (index === null) continue;
+        for (const { staff, layer, first, last } of layers) {
+            if (index < first || index > last) continue;
             const layerGroup = measure.querySelector(`:scope > g.staff[data-n="${staff}"] > g.layer[data-n="${layer}"]`);
             layerGroup?.classList.add('rebuilt');
         }

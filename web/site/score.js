@@ -1,37 +1,36 @@
-// What the page needs to know of a MusicXML score: its parts and their staves, numbered as
-// Verovio numbers them (1, 2, ... through the whole score), and its measures in score order with
-// the numbers printed on them (strings, which may repeat).
+// What the page needs to know of a score, from the command's `--list --json`: its parts and
+// their staves, numbered as Verovio numbers them (1, 2, ... through the whole score), and its
+// measures in score order with the numbers printed on them (strings, which may repeat) and the
+// way a selection names each ("5", or "5#2" for the second measure printed 5).
 
 const measureIdPrefix = 'bcm-';
 
-export function readScore(text) {
-    const doc = new DOMParser().parseFromString(text, 'application/xml');
-    if (doc.querySelector('parsererror')) throw new Error('the score is not well-formed XML');
-    const parts = [];
+export function readScore(listing) {
     let nextStaff = 1;
-    for (const scorePart of doc.querySelectorAll('part-list > score-part')) {
-        const id = scorePart.getAttribute('id');
-        const part = [...doc.querySelectorAll('score-partwise > part')].find((p) => p.getAttribute('id') === id);
-        const staves = Number(part?.querySelector('measure attributes staves')?.textContent ?? 1) || 1;
-        const name = scorePart.querySelector('part-name')?.textContent.trim() || id;
-        parts.push({ id, name, staves, firstStaff: nextStaff });
+    const parts = listing.parts.map((part) => {
+        const staves = Math.max(1, part.staves.length);
+        const entry = { id: part.id, name: part.name || part.id, abbreviation: part.abbreviation ?? '', staves, firstStaff: nextStaff };
         nextStaff += staves;
-    }
-    const firstPart = doc.querySelector('score-partwise > part');
-    const measures = firstPart ? [...firstPart.querySelectorAll(':scope > measure')].map((m) => m.getAttribute('number') ?? '') : [];
+        return entry;
+    });
+    const measures = listing.measures.map((m) => ({ printed: m.printed, selection: m.selection }));
     return { parts, measures, staffCount: nextStaff - 1 };
 }
 
-// The staff (numbered through the score) as the command names it: "P2", or "P2/1" in a part
-// of several staves.
+function partOf(score, staff) {
+    return score.parts.find((p) => staff >= p.firstStaff && staff < p.firstStaff + p.staves);
+}
+
+// The staff (numbered through the score) as the command names it exactly: "@P2", or "@P2/1"
+// in a part of several staves.
 export function staffName(score, staff) {
-    const part = score.parts.find((p) => staff >= p.firstStaff && staff < p.firstStaff + p.staves);
+    const part = partOf(score, staff);
     if (!part) return null;
-    return part.staves > 1 ? `${part.id}/${staff - part.firstStaff + 1}` : part.id;
+    return part.staves > 1 ? `@${part.id}/${staff - part.firstStaff + 1}` : `@${part.id}`;
 }
 
 export function staffLabel(score, staff) {
-    const part = score.parts.find((p) => staff >= p.firstStaff && staff < p.firstStaff + p.staves);
+    const part = partOf(score, staff);
     if (!part) return `staff ${staff}`;
     return part.staves > 1 ? `${part.name} (staff ${staff - part.firstStaff + 1})` : part.name;
 }
@@ -42,20 +41,46 @@ export function staffOf(score, partId, staffNumber) {
     return part ? part.firstStaff + staffNumber - 1 : null;
 }
 
-// A selection as the command takes it: "P1,P2/1:5-8". Throws when the command would read the
-// measure numbers as other measures than those picked (a number that repeats reaches only its
-// first occurrence).
+// The first measure from index `from` on printed `printed`, as the command finds a range's end.
+function endFrom(score, from, printed) {
+    return score.measures.findIndex((m, i) => i >= from && m.printed === printed);
+}
+
+// A selection as the command takes it, naming exactly the staves and measure indexes picked:
+// "@P1,@P2/1:5-8", "@P1:1#2-4" (a later movement). A part named whole stands for its staves.
 export function selectionText(score, staves, first, last) {
-    const names = staves.map((s) => staffName(score, s));
+    const names = [];
+    for (const part of score.parts) {
+        const own = staves.filter((s) => s >= part.firstStaff && s < part.firstStaff + part.staves);
+        if (own.length === part.staves) names.push(`@${part.id}`);
+        else names.push(...own.map((s) => staffName(score, s)));
+    }
     const a = score.measures[first];
     const b = score.measures[last];
-    const reachedA = score.measures.indexOf(a);
-    const reachedB = score.measures.indexOf(b, reachedA);
-    if (reachedA !== first || reachedB !== last) {
-        const which = reachedA !== first ? a : b;
-        throw new Error(`measure number "${which}" comes earlier in the score too; the command reads its first one`);
-    }
-    return `${names.join(',')}:${first === last ? a : `${a}-${b}`}`;
+    if (first === last) return `${names.join(',')}:${a.selection}`;
+    const end = endFrom(score, first, b.printed) === last ? b.printed : b.selection;
+    return `${names.join(',')}:${a.selection}-${end}`;
+}
+
+// A name as the command compares names: any case, no accents, punctuation or spacing.
+function folded(name) {
+    return name.normalize('NFD').replace(/[^\p{L}\p{N}]/gu, '').toLowerCase();
+}
+
+function findPart(score, word) {
+    if (word.startsWith('@')) return score.parts.find((p) => p.id === word.slice(1));
+    const key = folded(word);
+    const named = score.parts.filter((p) => key && (folded(p.name) === key || folded(p.abbreviation) === key));
+    if (named.length) return named.length === 1 ? named[0] : undefined;
+    return score.parts.find((p) => p.id.toLowerCase() === word.toLowerCase());
+}
+
+// The index of a measure named alone ("5", "5#2"), or of a range's end from `from` on.
+function measureIndex(score, text, from) {
+    const byName = score.measures.findIndex((m) => m.selection === text);
+    if (byName >= 0) return byName;
+    if (from === undefined) return -1;
+    return endFrom(score, from, text);
 }
 
 // The staves and measure indexes a typed selection names, as far as the page can tell (the
@@ -64,25 +89,25 @@ export function parseSelection(score, text) {
     const colon = text.lastIndexOf(':');
     if (colon < 0) return null;
     const staves = [];
-    for (const item of text.slice(0, colon).split(',')) {
-        const [partText, staffText] = item.trim().split('/');
-        const key = partText.trim().toLowerCase();
-        const part = score.parts.find((p) => p.id.toLowerCase() === key || p.name.toLowerCase() === key);
+    const stavesText = text.slice(0, colon).trim();
+    const items = folded(stavesText) === 'all' ? score.parts.map((p) => `@${p.id}`) : stavesText.split(',');
+    for (const item of items) {
+        const slash = item.lastIndexOf('/');
+        const whole = findPart(score, item.trim());
+        const part = whole ?? (slash >= 0 ? findPart(score, item.slice(0, slash).trim()) : undefined);
         if (!part) return null;
-        if (staffText) staves.push(part.firstStaff + Number(staffText) - 1);
-        else for (let s = 0; s < part.staves; ++s) staves.push(part.firstStaff + s);
+        if (whole) for (let s = 0; s < part.staves; ++s) staves.push(part.firstStaff + s);
+        else staves.push(part.firstStaff + Number(item.slice(slash + 1)) - 1);
     }
     const range = text.slice(colon + 1).trim();
-    let first = score.measures.indexOf(range);
+    let first = measureIndex(score, range);
     let last = first;
-    if (first < 0) {
-        const dash = range.indexOf('-');
-        if (dash < 0) return null;
-        first = score.measures.indexOf(range.slice(0, dash).trim());
-        last = score.measures.indexOf(range.slice(dash + 1).trim(), Math.max(first, 0));
-        if (first < 0 || last < 0) return null;
+    for (let dash = range.indexOf('-'); first < 0 && dash >= 0; dash = range.indexOf('-', dash + 1)) {
+        const start = measureIndex(score, range.slice(0, dash).trim());
+        const end = start >= 0 ? measureIndex(score, range.slice(dash + 1).trim(), start) : -1;
+        if (end >= start && start >= 0) [first, last] = [start, end];
     }
-    return { staves, first, last };
+    return first < 0 ? null : { staves, first, last };
 }
 
 // The text given to Verovio: each measure carries its index in score order as its id, so that

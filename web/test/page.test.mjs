@@ -9,7 +9,7 @@ import { spawnSync } from 'node:child_process';
 import { chromium } from 'playwright-core';
 import { unzipSync } from 'fflate';
 import { startServer } from '../serve.mjs';
-import { corpus, nativeCommand, repo } from './same-as-native.mjs';
+import { corpus, nativeCommand, repo, withRepeatedNumbers } from './same-as-native.mjs';
 
 const site = path.join(repo, 'build-web/site');
 const artifacts = path.join(repo, 'build-web/artifacts');
@@ -57,10 +57,20 @@ async function status(page, start) {
         .catch(async () => assert.fail(`status: ${await said()}`));
 }
 
+// The layers the native command's dry run reports for a job.
+function nativeRows(score, source, destination) {
+    const run = spawnSync(nativeCommand, [score, '--source', source, '--to', destination, '--dry-run', '--json'], { encoding: 'utf8' });
+    return JSON.parse(run.stdout).jobs.flatMap((job) => job.chunks.flatMap((chunk) => chunk.layers));
+}
+
 test('pick by clicking, apply, undo, download: the native command’s result', { timeout: 180_000 }, async (t) => {
     const { page } = await openSite(t);
 
-    const score = path.join(corpus, 'music21-bach-bwv66.6-chorale.musicxml');
+    // A corpus score whose measure numbers repeat from its fifth measure on, as in a second
+    // movement: picks must name the measures clicked, not the first ones of their numbers.
+    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'beatclone-page-'));
+    t.after(() => fs.rmSync(dir, { recursive: true, force: true }));
+    const score = withRepeatedNumbers(path.join(corpus, 'music21-bach-bwv66.6-chorale.musicxml'), dir);
     await page.setInputFiles('#open', score);
     const staff = (measure, n) => page.locator(`#current g.measure#bcm-${measure} > g.staff[data-n="${n}"]`);
     await staff(1, 1).waitFor();
@@ -71,14 +81,11 @@ test('pick by clicking, apply, undo, download: the native command’s result', {
     await staff(2, 4).click({ modifiers: ['Shift'] });
     const source = await page.inputValue('#source');
     const destination = await page.inputValue('#destination');
-    assert.equal(source, 'P1:3-4');
-    assert.equal(destination, 'P2,P3,P4:1-2');
+    assert.equal(source, '@P1:3#1-4');
+    assert.equal(destination, '@P2,@P3,@P4:1#1-2');
     assert.equal(await page.locator('#current rect.pick-destination').count(), 6);
     await page.locator('#dry-run tbody tr').first().waitFor();
-    const expectedRows = JSON.parse(
-        spawnSync(nativeCommand, [score, '--source', source, '--to', destination, '--dry-run', '--json'], { encoding: 'utf8' }).stdout,
-    ).layers.length;
-    assert.equal(await page.locator('#dry-run tbody tr').count(), expectedRows);
+    assert.equal(await page.locator('#dry-run tbody tr').count(), nativeRows(score, source, destination).length);
 
     await page.click('#apply');
     await status(page, 'Applied');
@@ -87,16 +94,22 @@ test('pick by clicking, apply, undo, download: the native command’s result', {
     fs.mkdirSync(artifacts, { recursive: true });
     await page.screenshot({ path: path.join(artifacts, 'before-after.png'), fullPage: true });
 
-    // A second job, taken back: the download is the first job's result.
+    // A second job, twice the source's length in the second "movement", where the command
+    // rebuilds nothing (exit code 1): one row per stretch; then taken back, so that the
+    // download is the first job's result.
     await staff(5, 3).click();
-    await page.waitForFunction(() => !document.querySelector('#apply').disabled);
+    await staff(8, 3).click({ modifiers: ['Shift'] });
+    assert.equal(await page.inputValue('#destination'), '@P3:1#2-4');
+    await page.waitForFunction(() => [...document.querySelectorAll('#dry-run tbody td:nth-child(2)')].map((td) => td.textContent).join() ===
+        'measures 1#2-2#2,measures 3#2-4#2');
+    assert.equal(nativeRows(score, source, '@P3:1#2-4').length, 2);
     await page.click('#apply');
-    await status(page, 'Applied');
+    await status(page, 'Applied: no layer rebuilt');
     await page.click('#undo');
     await status(page, 'Undone');
 
-    const { suggested, saved: downloaded, dir } = await saveDownload(t, page, 'downloaded.musicxml');
-    assert.equal(suggested, 'music21-bach-bwv66.6-chorale.beatclone.musicxml');
+    const { suggested, saved: downloaded } = await saveDownload(t, page, 'downloaded.musicxml');
+    assert.equal(suggested, 'music21-bach-bwv66.6-chorale-repeated.beatclone.musicxml');
     const expected = path.join(dir, 'native.musicxml');
     const native = spawnSync(nativeCommand, [score, '--source', source, '--to', destination, '-o', expected]);
     assert.equal(native.status, 0, native.stderr?.toString());
@@ -115,6 +128,9 @@ test('by keyboard, offline, on .mxl: the download is the native command’s .mxl
     assert.equal(spawnSync(nativeCommand, [path.join(corpus, 'music21-bach-bwv66.6-chorale.musicxml'), '-o', mxl]).status, 0);
     await page.setInputFiles('#open', mxl);
     await status(page, 'chorale.mxl:');
+    // How to write selections: the command's own words.
+    await page.click('#help summary');
+    await page.waitForFunction(() => /^SELECTIONS\n[^]*\nJOBS\n/.test(document.querySelector('#help-text').textContent));
     await page.focus('#source');
     await page.keyboard.type(args[1]);
     await page.keyboard.press('Tab');

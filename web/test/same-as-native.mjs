@@ -61,3 +61,13 @@ export function firstMeasureTransfer(text) {
     const measure = /<measure\b[^>]*\bnumber="([^"]+)"/.exec(text)?.[1] ?? '1';
     return ['--source', `${parts[0] ?? 'P1'}:${measure}`, '--to', `${parts.join(',')}:${measure}`];
 }
+
+// `score` (a path) written into `dir` with its measures from number 5 on numbered again from 1,
+// as a written-out repeat or a second movement prints them; answers the new file's path.
+export function withRepeatedNumbers(score, dir) {
+    const text = fs.readFileSync(score, 'utf8').replace(/(<measure\b[^>]*\bnumber=")(\d+)"/g, (_, start, n) =>
+        `${start}${Number(n) >= 5 ? Number(n) - 4 : n}"`);
+    const file = path.join(dir, path.basename(score).replace(/(\.\w+)$/, '-repeated$1'));
+    fs.writeFileSync(file, text);
+    return file;
+}
