@@ -86,6 +86,7 @@ struct Run {
     double cpu = 0;    // user and system
     double peakMb = 0; // highest resident set
     bool failed = false;
+    bool nothingRebuilt = false; // exit 1: the run was whole, no destination layer matched
 };
 
 Run RunProcess(const std::vector<std::string>& args) {
@@ -107,7 +108,9 @@ Run RunProcess(const std::vector<std::string>& args) {
     run.wall = Seconds(Clock::now() - start);
     run.cpu = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
     run.peakMb = static_cast<double>(usage.ru_maxrss) / 1024;
-    run.failed = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.failed = code != 0 && code != 1;
+    run.nothingRebuilt = code == 1;
     return run;
 }
 
@@ -188,11 +191,12 @@ int main(int argc, char** argv) {
         std::vector<std::string> args{tool, large, "-o", (dir / "out.musicxml").string(), "--quiet"};
         args.insert(args.end(), c.extra.begin(), c.extra.end());
         std::vector<double> cpu, floorCpu, ratios, wallRatios, memory;
-        bool failed = false;
+        bool failed = false, nothingRebuilt = false;
         for (int i = 0; i < runs; ++i) {
             const Run base = RunProcess(floorArgs);
             const Run run = RunProcess(args);
             failed = failed || base.failed || run.failed;
+            nothingRebuilt = nothingRebuilt || run.nothingRebuilt;
             cpu.push_back(run.cpu);
             floorCpu.push_back(base.cpu);
             ratios.push_back(run.cpu / base.cpu);
@@ -200,7 +204,10 @@ int main(int argc, char** argv) {
             memory.push_back(run.peakMb / base.peakMb);
         }
         std::printf("%-40s %9.3f %9.3f %7.2fx %7.2fx %8.2fx%s\n", c.name.c_str(), Median(cpu), Median(floorCpu),
-                    Median(ratios), Median(wallRatios), Median(memory), failed ? "  (failed)" : "");
+                    Median(ratios), Median(wallRatios), Median(memory),
+                    failed           ? "  (failed)"
+                    : nothingRebuilt ? "  (nothing rebuilt)"
+                                     : "");
     }
     std::printf(
         "(medians of %d runs in turn; floor: pugixml parsing and saving the same file, in a process of its "

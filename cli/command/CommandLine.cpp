@@ -61,7 +61,6 @@ void ReadStandardInput(std::istream& in, MusicXmlScore& score) {
     } else {
         ParseScoreText(kStandardInput, bytes.data(), bytes.size(), score.file);
     }
-    BuildScoreOutline(score);
 }
 
 void PrintReport(const Options& options, const RunSummary& summary, std::ostream& out) {
@@ -164,11 +163,17 @@ int Run(const Options& options, const Streams& io) {
                        "no score given; name a MusicXML file, or \"-\" for standard input (see "
                        "beatclone --help, or try beatclone demo)");
     MusicXmlScore score;
-    if (options.score == "-")
+    if (options.score == "-") {
         ReadStandardInput(io.in, score);
-    else
-        ReadScoreOutline(options.score, score);
+    } else {
+        score.score.path = options.score;
+        LoadScoreFile(options.score, score.file);
+    }
+    // The parts' contents are read only as far as the jobs name them: a copy alone is a parse
+    // and a save.
+    ReadPartList(score);
     if (options.list) {
+        for (size_t p = 0; p < score.score.parts.size(); ++p) OutlinePart(score, p);
         if (options.format == ReportFormat::Json)
             PrintListingJson(io.out, score, options.score);
         else

@@ -2,9 +2,11 @@
 
 #include "cli/CliError.h"
 #include "cli/command/NameMatch.h"
+#include "cli/musicxml/ScoreReader.h"
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <optional>
 
 namespace beatclone::cli {
@@ -36,14 +38,37 @@ std::string KnownParts(const Score& score) {
     return list;
 }
 
+// Reads the outline of one part (its staves and voices) before a selection looks at them.
+using OutlineFn = std::function<void(size_t)>;
+
 // The part a word names, or why it names none: see Selection.h for the rules.
 class PartFinder {
 public:
-    PartFinder(const Score& score, const std::string& selection, std::vector<std::string>& warnings)
-        : score_(score), selection_(selection), warnings_(warnings) {}
+    PartFinder(const Score& score, const std::string& selection, std::vector<std::string>& warnings,
+               const OutlineFn& outline)
+        : score_(score), selection_(selection), warnings_(warnings), outline_(outline) {}
 
-    // Answers the part, or nothing when no part is called so; refuses a word that fits several.
+    // Answers the part, outlined, or nothing when no part is called so; refuses a word that
+    // fits several.
     std::optional<size_t> Find(const std::string& word) const {
+        std::optional<size_t> found = Named(word);
+        if (found) outline_(*found);
+        return found;
+    }
+
+    [[noreturn]] void Unknown(const std::string& word) const {
+        // The guesses look at every part's staves; a part that cannot be read is only not guessed.
+        for (size_t i = 0; i < score_.parts.size(); ++i) {
+            try {
+                outline_(i);
+            } catch (const CliError&) {
+            }
+        }
+        Guess(word);
+    }
+
+private:
+    std::optional<size_t> Named(const std::string& word) const {
         if (!word.empty() && word.front() == '@') return ById(word.substr(1));
         std::string key = FoldedName(word);
         std::vector<size_t> exact, folded;
@@ -71,7 +96,7 @@ public:
         return id;
     }
 
-    [[noreturn]] void Unknown(const std::string& word) const {
+    [[noreturn]] void Guess(const std::string& word) const {
         std::string key = FoldedName(word.front() == '@' ? word.substr(1) : word);
         std::string guesses;
         for (const Part& p : score_.parts) {
@@ -94,7 +119,6 @@ public:
         Fail(selection_, what + "; the parts are " + KnownParts(score_) + " (beatclone SCORE --list shows them all)");
     }
 
-private:
     void AddWarning(const std::string& text) const {
         if (std::find(warnings_.begin(), warnings_.end(), text) == warnings_.end()) warnings_.push_back(text);
     }
@@ -127,6 +151,7 @@ private:
     const Score& score_;
     const std::string& selection_;
     std::vector<std::string>& warnings_;
+    const OutlineFn& outline_;
 };
 
 void AddStaff(std::vector<StaffRef>& out, StaffRef ref) {
@@ -268,15 +293,18 @@ std::string MeasureName(const Part& part, size_t m) {
     return o.count > 1 ? part.measures[m].number + "#" + std::to_string(o.index) : part.measures[m].number;
 }
 
-Selection ParseSelection(const Score& score, const std::string& text) {
+namespace {
+
+Selection Parse(const Score& score, const std::string& text, const OutlineFn& outline) {
     Selection selection;
     selection.text = text;
     size_t colon = text.rfind(':');
     if (colon == std::string::npos)
         Fail(text, "expected STAVES:MEASURES, for example \"Trumpet 1:5-8\" or \"Piano/2,Trombone:13-16\"");
-    PartFinder parts(score, text, selection.warnings);
+    PartFinder parts(score, text, selection.warnings, outline);
     std::string staves = Trim(text.substr(0, colon));
     if (FoldedName(staves) == "all" && !parts.Find(staves)) {
+        for (size_t p = 0; p < score.parts.size(); ++p) outline(p);
         for (size_t p = 0; p < score.parts.size(); ++p)
             for (int s = 1; s <= score.parts[p].staffCount; ++s) AddStaff(selection.staves, {p, s});
     } else if (std::optional<size_t> whole = parts.Find(staves); whole && staves.find(',') != std::string::npos) {
@@ -296,6 +324,16 @@ Selection ParseSelection(const Score& score, const std::string& text) {
     }
     ParseRange(score.parts[selection.staves.front().part], Trim(text.substr(colon + 1)), text, selection);
     return selection;
+}
+
+} // namespace
+
+Selection ParseSelection(MusicXmlScore& xml, const std::string& text) {
+    return Parse(xml.score, text, [&xml](size_t p) { OutlinePart(xml, p); });
+}
+
+Selection ParseSelection(const Score& score, const std::string& text) {
+    return Parse(score, text, [](size_t) {});
 }
 
 std::string DescribeMeasures(const Score& score, const Selection& selection) {

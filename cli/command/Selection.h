@@ -15,6 +15,7 @@
 // which one it means ("5#2"); a range's end is the first of its number from the start on.
 #pragma once
 
+#include "cli/musicxml/MusicXmlScore.h"
 #include "cli/score/ScoreModel.h"
 
 #include <string>
@@ -38,7 +39,12 @@ struct Selection {
     size_t MeasureCount() const { return lastMeasure - firstMeasure + 1; }
 };
 
-// Throws CliError(BadSelection) naming what the score does not have and what to type.
+// Resolves `text` against the part list, reading the outline of each part it names (and of
+// no other) before its staves are looked at.
+// Throws CliError(BadSelection) naming what the score does not have and what to type, or
+// CliError(BadInput) when a part named cannot be read.
+Selection ParseSelection(MusicXmlScore& score, const std::string& text);
+// The same on a score whose parts are all outlined.
 Selection ParseSelection(const Score& score, const std::string& text);
 
 // The text that selects measure index `m` of `part`: its number, with "#K" when the number

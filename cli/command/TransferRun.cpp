@@ -197,6 +197,14 @@ std::vector<MeasureSpan> Chunks(const Score& score, const Selection& source, con
     return chunks;
 }
 
+// The parts a selection names, each once.
+std::vector<size_t> PartsOf(const Selection& selection) {
+    std::vector<size_t> parts;
+    for (const StaffRef& ref : selection.staves)
+        if (std::find(parts.begin(), parts.end(), ref.part) == parts.end()) parts.push_back(ref.part);
+    return parts;
+}
+
 // Lays the chosen voice of the source staff out as its layer 1 for this job.
 void ChooseSourceVoice(Score& score, const Selection& source, const std::string& voice) {
     if (voice.empty()) return;
@@ -387,13 +395,15 @@ const char* ReasonWord(LayerResult result) {
 
 TransferReport RunTransfer(MusicXmlScore& xml, const TransferRequest& request) {
     Score& score = xml.score;
-    Selection source = ParseSelection(score, request.source);
-    Selection destination = ParseSelection(score, request.destination);
+    Selection source = ParseSelection(xml, request.source);
+    Selection destination = ParseSelection(xml, request.destination);
     CheckSourceIsOneStaff(score, source);
     std::vector<MeasureSpan> chunks = Chunks(score, source, destination);
-    // The measure before each range holds the ties that lead into it.
-    DetailMeasures(xml, source.firstMeasure == 0 ? 0 : source.firstMeasure - 1, source.lastMeasure);
-    DetailMeasures(xml, destination.firstMeasure == 0 ? 0 : destination.firstMeasure - 1, destination.lastMeasure);
+    // Only the parts named are read; the measure before each range holds the ties that lead
+    // into it.
+    DetailMeasures(xml, PartsOf(source), source.firstMeasure == 0 ? 0 : source.firstMeasure - 1, source.lastMeasure);
+    DetailMeasures(xml, PartsOf(destination), destination.firstMeasure == 0 ? 0 : destination.firstMeasure - 1,
+                   destination.lastMeasure);
     const StaffRef sourceRef = source.staves.front();
     const Part& sourcePart = score.parts[sourceRef.part];
     std::vector<std::string> ownVoices = sourcePart.voicesByStaff[static_cast<size_t>(sourceRef.staff - 1)];
@@ -467,7 +477,7 @@ std::vector<TransferReport> RunJobs(MusicXmlScore& xml, const std::vector<Transf
             // The job before rewrote the XML (and may have laid voices out anew): read it again.
             xml.score.parts.clear();
             xml.measureNodes.clear();
-            BuildScoreOutline(xml);
+            ReadPartList(xml);
         }
         reports.push_back(RunTransfer(xml, jobs[j]));
     }

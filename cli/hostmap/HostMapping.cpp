@@ -133,9 +133,11 @@ HostMapping LoadIntoHost(const Score& score, simhost::Document& document) {
 
     for (const HostStaff& staff : mapping.staves) {
         const Part& part = score.parts[staff.part];
+        if (!part.outlined) continue; // a part no selection names: a staff that holds nothing
         const std::vector<std::string>& layers = part.voicesByStaff[static_cast<size_t>(staff.staff - 1)];
         for (size_t m = 0; m < part.measures.size(); ++m) {
             const Measure& measure = part.measures[m];
+            if (!measure.detailed) continue; // nothing read: nothing to load
             for (size_t layer = 0; layer < layers.size(); ++layer) {
                 const VoiceMeasure* voice = measure.Find(staff.staff, layers[layer]);
                 if (voice == nullptr) continue;

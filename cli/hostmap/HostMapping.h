@@ -36,7 +36,9 @@ std::vector<Event> WithGaps(const VoiceMeasure& voice, const std::string& where)
 std::vector<Event> WithGaps(const VoiceMeasure& voice, const std::function<std::string()>& where);
 
 // Fills `document` (empty) with the score: staves, measures, entries of every layer and
-// their tuplet and articulation details.
+// their tuplet and articulation details. Every part has its staves, so that the staves keep
+// their order and neighbours; a part not outlined (no selection names it) has one staff,
+// without entries, and only measures read in detail have entries.
 HostMapping LoadIntoHost(const Score& score, simhost::Document& document);
 
 } // namespace beatclone::cli

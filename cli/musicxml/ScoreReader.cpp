@@ -172,15 +172,13 @@ class PartReader {
 public:
     PartReader(const Score& score, Part& part) : score_(score), part_(part) {}
 
-    // The outline of every measure of the <part> element: its number, divisions, staves and
-    // voices. Answers the <measure> elements in order.
-    std::vector<pugi::xml_node> Outline(pugi::xml_node partNode) {
-        std::vector<pugi::xml_node> nodes;
+    // The outline of every measure of the part, from its <measure> elements in order: its
+    // divisions, and the part's staves and voices. The part list gave the measures' numbers.
+    void Outline(const std::vector<pugi::xml_node>& nodes) {
         Rational divisions(0);
-        for (pugi::xml_node m : partNode.children("measure")) {
-            Measure measure;
-            nodes.push_back(m);
-            measure.number = m.attribute("number").as_string();
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            pugi::xml_node m = nodes[i];
+            Measure& measure = part_.measures[i];
             measure.divisionsAtStart = divisions;
             {
                 MeasureWalker walker(
@@ -193,12 +191,9 @@ public:
                 }
                 measure.divisionsAtEnd = divisions = walker.Divisions();
             }
-            part_.measures.push_back(std::move(measure));
-            if (part_.measures.size() > kMaxMeasures)
-                Fail(score_.path + ": part " + part_.id, "more than 32767 measures; the host cannot hold them");
         }
         AssignLayers();
-        return nodes;
+        part_.outlined = true;
     }
 
     // The events of every voice in one measure, read from its <measure> element.
@@ -357,7 +352,7 @@ std::string CollapsedText(pugi::xml_node node) {
 
 } // namespace
 
-void BuildScoreOutline(MusicXmlScore& xml) {
+void ReadPartList(MusicXmlScore& xml) {
     Score& score = xml.score;
     const std::string& where = score.path;
     pugi::xml_node root = xml.file.document.document_element();
@@ -372,20 +367,23 @@ void BuildScoreOutline(MusicXmlScore& xml) {
     for (pugi::xml_node sp : root.child("part-list").children("score-part"))
         scoreParts[sp.attribute("id").as_string()] = sp;
 
-    try {
-        for (pugi::xml_node p : root.children("part")) {
-            Part part;
-            part.id = p.attribute("id").as_string();
-            auto found = scoreParts.find(part.id);
-            if (part.id.empty() || found == scoreParts.end())
-                Fail(where, "part \"" + part.id + "\" is not listed in <part-list>");
-            part.name = CollapsedText(found->second.child("part-name"));
-            part.abbreviation = CollapsedText(found->second.child("part-abbreviation"));
-            score.parts.push_back(std::move(part));
-            xml.measureNodes.push_back(PartReader(score, score.parts.back()).Outline(p));
+    for (pugi::xml_node p : root.children("part")) {
+        Part part;
+        part.id = p.attribute("id").as_string();
+        auto found = scoreParts.find(part.id);
+        if (part.id.empty() || found == scoreParts.end())
+            Fail(where, "part \"" + part.id + "\" is not listed in <part-list>");
+        part.name = CollapsedText(found->second.child("part-name"));
+        part.abbreviation = CollapsedText(found->second.child("part-abbreviation"));
+        std::vector<pugi::xml_node> nodes;
+        for (pugi::xml_node m : p.children("measure")) {
+            if (nodes.size() == kMaxMeasures)
+                Fail(where + ": part " + part.id, "more than 32767 measures; the host cannot hold them");
+            nodes.push_back(m);
+            part.measures.emplace_back().number = m.attribute("number").as_string();
         }
-    } catch (const std::overflow_error&) {
-        Fail(where, "time values too large to work with");
+        score.parts.push_back(std::move(part));
+        xml.measureNodes.push_back(std::move(nodes));
     }
     if (score.parts.empty()) Fail(where, "the score has no parts");
     size_t measures = score.parts.front().measures.size();
@@ -396,10 +394,26 @@ void BuildScoreOutline(MusicXmlScore& xml) {
                             score.parts.front().id + " has " + std::to_string(measures));
 }
 
-void DetailMeasures(MusicXmlScore& xml, size_t first, size_t last) {
+void OutlinePart(MusicXmlScore& xml, size_t p) {
+    Score& score = xml.score;
+    if (score.parts[p].outlined) return;
+    try {
+        PartReader(score, score.parts[p]).Outline(xml.measureNodes[p]);
+    } catch (const std::overflow_error&) {
+        Fail(score.path, "time values too large to work with");
+    }
+}
+
+void BuildScoreOutline(MusicXmlScore& xml) {
+    ReadPartList(xml);
+    for (size_t p = 0; p < xml.score.parts.size(); ++p) OutlinePart(xml, p);
+}
+
+void DetailMeasures(MusicXmlScore& xml, const std::vector<size_t>& parts, size_t first, size_t last) {
     Score& score = xml.score;
     try {
-        for (size_t p = 0; p < score.parts.size(); ++p) {
+        for (size_t p : parts) {
+            OutlinePart(xml, p); // the measures' divisions come from the outline
             Part& part = score.parts[p];
             for (size_t m = first; m <= last && m < part.measures.size(); ++m)
                 PartReader(score, part).Detail(part.measures[m], xml.MeasureNode(p, m));
@@ -407,6 +421,12 @@ void DetailMeasures(MusicXmlScore& xml, size_t first, size_t last) {
     } catch (const std::overflow_error&) {
         Fail(score.path, "time values too large to work with");
     }
+}
+
+void DetailMeasures(MusicXmlScore& xml, size_t first, size_t last) {
+    std::vector<size_t> every(xml.score.parts.size());
+    for (size_t p = 0; p < every.size(); ++p) every[p] = p;
+    DetailMeasures(xml, every, first, last);
 }
 
 void ReadScoreOutline(const std::string& path, MusicXmlScore& score) {

@@ -4,6 +4,7 @@
 #include "cli/musicxml/MusicXmlScore.h"
 
 #include <string>
+#include <vector>
 
 namespace beatclone::cli {
 
@@ -16,11 +17,21 @@ void ReadScore(const std::string& path, MusicXmlScore& score);
 // involves are read in detail.
 void ReadScoreOutline(const std::string& path, MusicXmlScore& score);
 
-// Builds the outline from the document already in score.file.
+// Reads the part list from the document already in score.file: each part's id, names and
+// measures (their elements and numbers), none of what the measures hold. Saving the score
+// needs no more, and a transfer outlines only the parts it names.
+void ReadPartList(MusicXmlScore& score);
+
+// Reads the outline of part `p` of the part list: its staves, the voices of each, and the
+// divisions of its measures; nothing when read already.
+void OutlinePart(MusicXmlScore& score, size_t p);
+
+// The part list and the outline of every part.
 void BuildScoreOutline(MusicXmlScore& score);
 
-// Reads the events of measures [first, last] (indices from 0) of every part, where not read
-// yet.
+// Reads the events of measures [first, last] (indices from 0) of the given parts (outlining
+// them first), or of every part, where not read yet.
+void DetailMeasures(MusicXmlScore& score, const std::vector<size_t>& parts, size_t first, size_t last);
 void DetailMeasures(MusicXmlScore& score, size_t first, size_t last);
 
 } // namespace beatclone::cli

@@ -108,6 +108,7 @@ struct Part {
     std::string id;
     std::string name;
     std::string abbreviation;
+    bool outlined = false; // whether staffCount, voicesByStaff and the measures' divisions were read
     int staffCount = 1;
     // For each staff (index 0 = staff 1) its voices in layer order: voicesByStaff[s][j] is the
     // voice that layer j of that staff holds.

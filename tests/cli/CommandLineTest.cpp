@@ -126,7 +126,17 @@ TEST_F(CommandLine, ScoresTheHostCannotHoldAreRefused) {
     MeasureText m;
     for (int v = 1; v <= 5; ++v) m.voices.push_back({1, v, "C4:w"});
     crowded.measures.push_back(m);
-    ExpectFailure({Input(ScoreXml({crowded})), "-o", Out()}, 3, "uses 5 voices (1, 2, 3, 4, 5)");
+    std::string crowdedScore =
+        Input(ScoreXml({crowded, OneVoicePart("P2", "Flute", {"C5:w"}), OneVoicePart("P3", "Oboe", {"E5:w"})}));
+    ExpectFailure({crowdedScore, "--source", "Flute:1", "--to", "Piano:1", "-o", Out()}, 3,
+                  "uses 5 voices (1, 2, 3, 4, 5)");
+    // A part no selection names is carried as it is, whatever it holds.
+    for (std::vector<std::string> run : {std::vector<std::string>{crowdedScore, "-o", Out()},
+                                         {crowdedScore, "--source", "Flute:1", "--to", "Oboe:1", "-o", Out()}}) {
+        RunResult r = RunTool(run);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(ReadText(dir_ / "out.musicxml").find("<voice>5</voice>"), std::string::npos);
+    }
     // Measures a transfer reaches must fit the host's records; others are carried as they are.
     std::vector<std::string> transfer{"--source", "Flute:1", "--to", "Flute:1", "-o", Out()};
     std::vector<std::string> args{
