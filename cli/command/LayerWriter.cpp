@@ -1,5 +1,6 @@
 #include "cli/command/LayerWriter.h"
 
+#include "cli/CliError.h"
 #include "cli/hostmap/HostLayerReader.h"
 #include "cli/musicxml/MeasureRewriter.h"
 
@@ -17,6 +18,18 @@ std::string VoiceOfLayer(const Part& part, int staff, int16_t layer) {
     for (const auto& staffVoices : part.voicesByStaff)
         for (const std::string& v : staffVoices) next = std::max(next, std::atoi(v.c_str()) + 1);
     return std::to_string(next + layer);
+}
+
+// The layer as the host holds it after the transfer; a time value too large to compute is
+// refused with the place named.
+std::vector<Event> ReadRebuilt(const simhost::Document& document, const HostStaff& staff, const Part& part, size_t m,
+                               int16_t layer) {
+    try {
+        return ReadHostLayer(document, staff.instrument, HostMeasure(m), layer);
+    } catch (const TimeOverflow& e) {
+        throw CliError(ExitCode::BadInput,
+                       "part " + part.id + ", measure " + part.measures[m].number + ": " + e.what());
+    }
 }
 
 struct Work {
@@ -41,7 +54,7 @@ std::vector<std::map<std::string, int>> WriteRebuiltLayers(MusicXmlScore& xml, c
         const Part& part = score.parts[staff->part];
         std::string voice = VoiceOfLayer(part, staff->staff, l.layer);
         for (size_t m = l.firstMeasure; m <= l.lastMeasure && m < part.measures.size(); ++m) {
-            RebuiltVoice v{staff->staff, voice, ReadHostLayer(document, staff->instrument, HostMeasure(m), l.layer)};
+            RebuiltVoice v{staff->staff, voice, ReadRebuilt(document, *staff, part, m, l.layer)};
             byMeasure[{staff->part, m}].push_back({i, std::move(v)});
         }
     }

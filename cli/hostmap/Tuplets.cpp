@@ -1,6 +1,7 @@
 #include "cli/hostmap/Tuplets.h"
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
 
 namespace beatclone::cli {
@@ -245,8 +246,8 @@ private:
     void SetTimeModification(Event& e) const {
         int64_t actual = 1, normal = 1;
         for (const LaidTuplet& t : open_) {
-            actual *= t.actual;
-            normal *= t.normal;
+            if (__builtin_mul_overflow(actual, t.actual, &actual) || __builtin_mul_overflow(normal, t.normal, &normal))
+                throw TimeOverflow();
         }
         int64_t g = std::gcd(actual, normal);
         // Deep nesting could overflow the written numbers; the ratio itself is what matters.
@@ -254,6 +255,7 @@ private:
             actual /= g;
             normal /= g;
         }
+        if (actual > std::numeric_limits<int>::max() || normal > std::numeric_limits<int>::max()) throw TimeOverflow();
         e.tmActual = static_cast<int>(actual);
         e.tmNormal = static_cast<int>(normal);
     }

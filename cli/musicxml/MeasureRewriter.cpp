@@ -1,5 +1,6 @@
 #include "cli/musicxml/MeasureRewriter.h"
 
+#include "cli/CliError.h"
 #include "cli/musicxml/MeasureWalker.h"
 #include "cli/musicxml/NoteWriter.h"
 #include "cli/musicxml/XmlValues.h"
@@ -277,7 +278,7 @@ void EnsureDivisionsAtStart(pugi::xml_node measure, Rational divisions) {
 }
 
 RewriteResult RewriteMeasure(const Part& part, const Measure& measure, pugi::xml_node measureNode,
-                             const std::vector<RebuiltVoice>& voices) {
+                             const std::vector<RebuiltVoice>& voices) try {
     RewriteResult result;
     result.dropped.resize(voices.size());
     result.slurEnds.resize(voices.size());
@@ -295,6 +296,8 @@ RewriteResult RewriteMeasure(const Part& part, const Measure& measure, pugi::xml
         result.divisionsForNext = sorted.divisionsAtEnd;
     }
     return result;
+} catch (const TimeOverflow& e) {
+    throw CliError(ExitCode::BadInput, "part " + part.id + ", measure " + measure.number + ": " + e.what());
 }
 
 } // namespace beatclone::cli
