@@ -4,6 +4,8 @@
 #include "CliTestSupport.h"
 
 #include "cli/CliError.h"
+#include "cli/musicxml/ScoreFile.h"
+#include "cli/musicxml/XmlInputCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +28,82 @@ TEST(HostileInput, TimeValuesTooLargeToComputeAreRefusedAtTheirMeasure) {
         EXPECT_NE(r.err.find("part P1, measure 1: durations, divisions or tuplet ratios too large"), std::string::npos)
             << r.err;
     }
+}
+
+// A one-note score with `inside` in the part name, on line 2.
+std::string ScoreWith(const std::string& inside) {
+    return "<?xml version=\"1.0\"?>\n<score-partwise><part-list><score-part id=\"P1\"><part-name>" + inside +
+           "</part-name></score-part></part-list><part id=\"P1\"><measure number=\"1\"><attributes><divisions>1"
+           "</divisions></attributes><note><rest/><duration>4</duration></note></measure></part></score-partwise>";
+}
+
+// The message of the refusal to read `text`, empty when it reads.
+std::string Refusal(const std::string& text) {
+    ScoreFile file;
+    try {
+        ParseScoreText("in.xml", text.data(), text.size(), file);
+    } catch (const CliError& e) {
+        EXPECT_EQ(e.Code(), ExitCode::BadInput);
+        return e.what();
+    }
+    return "";
+}
+
+TEST(HostileInput, TextThatWouldNotComeOutAsItWentInIsRefusedWithItsPlace) {
+    // The part name starts on line 2, column 59.
+    EXPECT_EQ(Refusal(ScoreWith("Oboe \xC3(")),
+              "in.xml: line 2, column 64: bytes that are not UTF-8; save the score as UTF-8");
+    EXPECT_EQ(Refusal(ScoreWith("\xED\xA0\x80")).substr(0, 36), "in.xml: line 2, column 59: bytes tha");
+    EXPECT_EQ(Refusal(ScoreWith("a\x01")),
+              "in.xml: line 2, column 60: the character U+0001, which XML does not allow; remove it");
+    EXPECT_EQ(Refusal(ScoreWith("&oboe;")),
+              "in.xml: line 2, column 59: the entity reference &oboe;, which would not be "
+              "expanded; write the text it stands for instead");
+    EXPECT_NE(Refusal(ScoreWith("&#1;")).find("column 59: a character reference to a character XML does not allow"),
+              std::string::npos);
+    EXPECT_NE(Refusal(ScoreWith("&#x;")).find("column 59: a malformed character reference"), std::string::npos);
+    std::string declared = ScoreWith("Fl\xFBte");
+    declared.replace(0, 21, "<?xml version=\"1.0\" encoding=\"windows-1252\"?>");
+    EXPECT_NE(Refusal(declared).find("(the score declares the encoding windows-1252)"), std::string::npos);
+    std::string deep = ScoreWith(std::string(300, 'x'));
+    for (size_t d = 0; d < kMaxXmlDepth; ++d) deep.insert(deep.find("</part-name>"), "<a>");
+    EXPECT_NE(Refusal(deep).find("elements nested more than 256 deep"), std::string::npos);
+    // In comments and attribute values as in text; in a comment, a reference is plain text.
+    EXPECT_NE(Refusal("<!-- \xFF -->" + ScoreWith("")).find("line 1, column 6: bytes"), std::string::npos);
+    EXPECT_NE(Refusal("<a b=\"&c;\"/>").find("line 1, column 7: the entity reference &c;"), std::string::npos);
+    EXPECT_EQ(Refusal("<!-- &c; \xE2\x99\xAD -->" + ScoreWith("&amp;&lt;&#233;&#x266D; &")), "");
+}
+
+TEST(HostileInput, OtherEncodingsAreReadAndWrittenAsUtf8) {
+    const std::string name = "Fl\xC3\xBBte &amp; Oboe \xE2\x99\xAD";
+    std::string utf16 = "\xFF\xFE";
+    for (unsigned char c : ScoreWith("Fl\xFBte &amp; Oboe ")) utf16 += {static_cast<char>(c), '\0'};
+    utf16.insert(utf16.find(std::string("<\0/\0p\0a\0r\0t\0-\0n", 16)), "\x6D\x26", 2); // U+266D
+    std::string latin1 = ScoreWith("Fl\xFBte &amp; Oboe &#x266D;");
+    latin1.replace(0, 21, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>");
+    for (const std::string& text : {utf16, latin1}) {
+        ScoreFile file;
+        ParseScoreText("in.xml", text.data(), text.size(), file);
+        EXPECT_EQ(
+            std::string(
+                file.document.child("score-partwise").child("part-list").child("score-part").child_value("part-name")),
+            "Fl\xC3\xBBte & Oboe \xE2\x99\xAD");
+        std::string written = SerializeScore(file.document);
+        EXPECT_NE(written.find(name), std::string::npos) << written;
+    }
+}
+
+TEST(HostileInput, DeepContentIsWrittenWithinASmallMultipleOfItsSize) {
+    std::string nested = "x";
+    for (size_t d = 0; d < kMaxXmlDepth - 8; ++d) nested = "<a><b/><c/>" + nested + "</a>";
+    std::string deep = ScoreWith(nested);
+    ScoreFile file;
+    ParseScoreText("in.xml", deep.data(), deep.size(), file);
+    std::string written = SerializeScore(file.document);
+    EXPECT_LT(written.size(), 10 * deep.size());
+    ScoreFile again;
+    ParseScoreText("out.xml", written.data(), written.size(), again);
+    EXPECT_EQ(SerializeScore(again.document), written);
 }
 
 } // namespace
