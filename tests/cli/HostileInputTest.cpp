@@ -6,8 +6,12 @@
 #include "cli/CliError.h"
 #include "cli/musicxml/ScoreFile.h"
 #include "cli/musicxml/XmlInputCheck.h"
+#include "cli/musicxml/MxlArchive.h"
 
 #include <gtest/gtest.h>
+#include <zip.h>
+
+#include <cstring>
 
 namespace beatclone::cli::test {
 namespace {
@@ -104,6 +108,60 @@ TEST(HostileInput, DeepContentIsWrittenWithinASmallMultipleOfItsSize) {
     ScoreFile again;
     ParseScoreText("out.xml", written.data(), written.size(), again);
     EXPECT_EQ(SerializeScore(again.document), written);
+}
+
+// An .mxl holding `score` and a large member that packs small.
+void WriteArchive(const std::filesystem::path& path, const std::string& score, const std::string& extra) {
+    static const char kContainer[] =
+        "<container><rootfiles><rootfile full-path=\"score.xml\"/></rootfiles></container>";
+    int error = 0;
+    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(zip, nullptr);
+    zip_file_add(zip, "META-INF/container.xml", zip_source_buffer(zip, kContainer, sizeof kContainer - 1, 0), 0);
+    zip_file_add(zip, "score.xml", zip_source_buffer(zip, score.data(), score.size(), 0), 0);
+    // Packed fast, as the writer would not pack it: a copy that was unpacked shows.
+    zip_int64_t index = zip_file_add(zip, "extra.bin", zip_source_buffer(zip, extra.data(), extra.size(), 0), 0);
+    zip_set_file_compression(zip, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 1);
+    ASSERT_EQ(zip_close(zip), 0);
+}
+
+// Sets the size the central directory gives the score to `size`.
+void ClaimScoreSize(const std::filesystem::path& path, uint32_t size) {
+    std::string bytes = ReadText(path);
+    size_t entry = bytes.find(std::string("PK\x01\x02", 4));
+    while (bytes.compare(entry + 46, 9, "score.xml") != 0) entry = bytes.find(std::string("PK\x01\x02", 4), entry + 4);
+    for (int k = 0; k < 4; ++k) bytes[entry + 24 + static_cast<size_t>(k)] = static_cast<char>(size >> (8 * k));
+    WriteText(path, bytes);
+}
+
+zip_stat_t StatOf(const std::filesystem::path& path, const char* member) {
+    int error = 0;
+    zip_t* zip = zip_open(path.c_str(), ZIP_RDONLY, &error);
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip != nullptr) zip_stat(zip, member, 0, &st);
+    if (zip != nullptr) zip_discard(zip);
+    return st;
+}
+
+TEST(HostileInput, ArchivesUnpackOnlyTheScoreAndThatWithinALimit) {
+    ScratchDir dir;
+    const std::string extra(size_t{32} << 20, '\0'); // 32 KiB packed
+    WriteArchive(dir / "in.mxl", ScoreWith("Oboe"), extra);
+    RunResult r = RunTool({(dir / "in.mxl").string(), "-o", (dir / "out.mxl").string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    zip_stat_t in = StatOf(dir / "in.mxl", "extra.bin"), out = StatOf(dir / "out.mxl", "extra.bin");
+    EXPECT_EQ(out.size, extra.size());
+    EXPECT_EQ(out.comp_size, in.comp_size);
+    EXPECT_EQ(out.crc, in.crc);
+
+    ClaimScoreSize(dir / "in.mxl", static_cast<uint32_t>(kMaxUnpackedScoreBytes + 1));
+    r = RunTool({(dir / "in.mxl").string(), "-o", (dir / "out.mxl").string()});
+    EXPECT_EQ(r.exitCode, static_cast<int>(ExitCode::BadInput));
+    EXPECT_NE(r.err.find("member score.xml unpacks to more than 256 MiB"), std::string::npos) << r.err;
+    ClaimScoreSize(dir / "in.mxl", 100);
+    r = RunTool({(dir / "in.mxl").string(), "-o", (dir / "out.mxl").string()});
+    EXPECT_NE(r.err.find("member score.xml is damaged"), std::string::npos) << r.err;
 }
 
 } // namespace
