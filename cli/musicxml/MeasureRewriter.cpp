@@ -55,6 +55,13 @@ void CollectDropped(pugi::xml_node note, std::map<std::string, int>& dropped,
     }
 }
 
+// The least common multiple of two positive numbers; 0 once it would overflow, and from then on.
+int64_t LeastCommonMultiple(int64_t a, int64_t b) {
+    int64_t product = 0;
+    if (a == 0 || __builtin_mul_overflow(a / std::gcd(a, b), b, &product)) return 0;
+    return product;
+}
+
 // Multiplies a decimal element's value, keeping its form.
 void Scale(pugi::xml_node element, int64_t factor) {
     if (!element) return;
@@ -105,7 +112,7 @@ public:
 private:
     int64_t Divs(Rational quarters) {
         Rational scaled = quarters * divisions_ * Rational(factor_);
-        if (!apply_) needed_ = std::lcm(needed_, scaled.Den());
+        if (!apply_) needed_ = LeastCommonMultiple(needed_, scaled.Den());
         return scaled.Round();
     }
 

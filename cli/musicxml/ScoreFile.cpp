@@ -106,15 +106,21 @@ ScoreFormat FormatForPath(const std::string& path, ScoreFormat fallback) {
     return fallback;
 }
 
-void ParseScoreText(const std::string& name, const char* data, size_t size, ScoreFile& out) {
-    std::optional<std::string> utf8 = TextAsUtf8(name, data, size);
-    if (utf8) {
-        data = utf8->data();
-        size = utf8->size();
-    }
+namespace {
+
+void ParseUtf8(const std::string& name, const char* data, size_t size, ScoreFile& out) {
     CheckXmlInput(name, data, size);
     pugi::xml_parse_result result = out.document.load_buffer(data, size, kParseOptions, pugi::encoding_utf8);
     if (!result) Malformed(name, data, size, result);
+}
+
+} // namespace
+
+void ParseScoreText(const std::string& name, const char* data, size_t size, ScoreFile& out) {
+    if (std::optional<std::string> utf8 = TextAsUtf8(name, data, size))
+        ParseUtf8(name, utf8->data(), utf8->size(), out);
+    else
+        ParseUtf8(name, data, size, out);
 }
 
 void LoadScoreFile(const std::string& path, ScoreFile& out) {
@@ -132,8 +138,9 @@ void LoadScoreFile(const std::string& path, ScoreFile& out) {
     }
     out.format = ScoreFormat::Uncompressed;
     text = ReadFile(path, kMaxFileBytes, size);
-    if (TextAsUtf8(path, text.get(), size)) {
-        ParseScoreText(path, text.get(), size, out); // converted first: rare, and worth a copy
+    if (std::optional<std::string> utf8 = TextAsUtf8(path, text.get(), size)) {
+        text.reset();
+        ParseUtf8(path, utf8->data(), utf8->size(), out); // rare, and worth a copy
         return;
     }
     CheckXmlInput(path, text.get(), size);

@@ -54,8 +54,8 @@ std::string_view DeclaredEncoding(const char* data, size_t size) {
     return head.substr(at + 1, close - at - 1);
 }
 
-// The encoding a parser guesses: the byte order mark, else the bytes of "<?" or "<", else
-// the declaration.
+// The encoding the text is in, guessed as XML parsers guess it: by the byte order mark, else
+// by the bytes of "<?" or "<", else by the declaration.
 Encoding DetectEncoding(const char* data, size_t size, size_t& bom) {
     bom = 0;
     auto starts = [&](std::string_view prefix) { return StartsWith(data, size, prefix); };
@@ -68,13 +68,15 @@ Encoding DetectEncoding(const char* data, size_t size, size_t& bom) {
     if (starts("<\x00\x00\x00"sv)) return Encoding::Utf32Le;
     if (starts("\x00<\x00?"sv)) return Encoding::Utf16Be;
     if (starts("<\x00?\x00"sv)) return Encoding::Utf16Le;
+    // "<" and a name: most likely UTF-16, and no UTF-8 text has a NUL there.
+    if (starts("\x00<"sv)) return Encoding::Utf16Be;
+    if (starts("<\x00"sv)) return Encoding::Utf16Le;
     std::string_view declared = DeclaredEncoding(data, size);
     if (EqualsIgnoringCase(declared, "iso-8859-1") || EqualsIgnoringCase(declared, "latin1")) return Encoding::Latin1;
     return Encoding::Utf8;
 }
 
-// Decodes UTF-16 or UTF-32 strictly; `position` says where a bad unit sits in what was
-// decoded so far.
+// Decodes UTF-16 or UTF-32 strictly; a bad unit is placed by the text decoded before it.
 template <size_t Width, bool BigEndian>
 std::string DecodeUnits(const std::string& name, const char* data, size_t size, size_t bom) {
     auto unit = [&](size_t at) {

@@ -18,9 +18,10 @@ using namespace beatclone::cli;
     std::abort();
 }
 
-// What the writer may add to what it carries through: a line break and capped indentation
-// per node, escapes for characters a reader took raw.
-size_t MostWritten(size_t read) { return 8 * read + 4096; }
+// What the writer may add to what it carries through: a line break and at most 16 levels of
+// indentation per node (an empty element of 4 bytes comes out as 38), escapes for characters
+// a reader took raw.
+size_t MostWritten(size_t read) { return 10 * read + 4096; }
 
 // As the tool saves it: always UTF-8, and declared so.
 std::string Serialized(const ScoreFile& file) {
