@@ -150,7 +150,15 @@ void CheckCharacters(const std::string& name, const char* data, size_t size) {
     // A UTF-8 byte order mark is the parser's to skip.
     if (StartsWith(data, size, "\xEF\xBB\xBF")) i = 3;
     while (i < size) {
-        // Plain ASCII text, the bulk of any score, in one tight loop.
+        // Plain ASCII text, the bulk of any score: eight bytes at a time while none is a control
+        // character or has its top bit set, then byte by byte.
+        while (size - i >= 8) {
+            uint64_t word;
+            std::memcpy(&word, s + i, 8);
+            constexpr uint64_t kOnes = 0x0101010101010101ull, kTops = 0x8080808080808080ull;
+            if (((word | ((word | kTops) - 0x20 * kOnes)) & kTops) != kTops || (word & kTops) != 0) break;
+            i += 8;
+        }
         while (i < size && s[i] >= 0x20 && s[i] < 0x80) ++i;
         if (i == size) break;
         uint32_t c = 0;
@@ -179,14 +187,16 @@ public:
 
     void Run() {
         while (at_ < size_) {
-            char c = s_[at_];
-            if (c == '&') {
+            // Character data up to the next markup, checked for references.
+            const char* open = static_cast<const char*>(std::memchr(s_ + at_, '<', size_ - at_));
+            const size_t end = open == nullptr ? size_ : static_cast<size_t>(open - s_);
+            while (const char* amp = static_cast<const char*>(std::memchr(s_ + at_, '&', end - at_))) {
+                at_ = static_cast<size_t>(amp - s_);
                 Reference();
-            } else if (c == '<') {
-                if (!Markup()) return;
-            } else {
-                ++at_;
+                if (at_ >= end) break;
             }
+            at_ = end;
+            if (at_ < size_ && !Markup()) return;
         }
     }
 
@@ -242,6 +252,15 @@ private:
 
     bool StartTag() {
         const size_t tag = at_;
+        // Most tags hold no '&': only their end and their quotes matter then.
+        const char* close = static_cast<const char*>(std::memchr(s_ + at_, '>', size_ - at_));
+        if (close != nullptr && std::memchr(s_ + at_, '&', static_cast<size_t>(close - s_) - at_) == nullptr) {
+            const size_t length = static_cast<size_t>(close - s_) - at_;
+            if (std::memchr(s_ + at_, '"', length) == nullptr && std::memchr(s_ + at_, '\'', length) == nullptr) {
+                at_ += length;
+                return EndOfStartTag(tag);
+            }
+        }
         for (++at_; at_ < size_; ++at_) {
             char c = s_[at_];
             if (c == '"' || c == '\'') {
@@ -252,16 +271,21 @@ private:
                         ++at_;
                 if (at_ == size_) return false;
             } else if (c == '>') {
-                bool empty = s_[at_ - 1] == '/';
-                ++at_;
-                if (!empty && ++depth_ > kMaxXmlDepth)
-                    Refuse(name_, s_, size_, tag,
-                           "elements nested more than " + std::to_string(kMaxXmlDepth) +
-                               " deep, far deeper than MusicXML goes");
-                return true;
+                return EndOfStartTag(tag);
             }
         }
         return false;
+    }
+
+    // At the '>' that closes the start tag at `tag`.
+    bool EndOfStartTag(size_t tag) {
+        bool empty = s_[at_ - 1] == '/';
+        ++at_;
+        if (!empty && ++depth_ > kMaxXmlDepth)
+            Refuse(
+                name_, s_, size_, tag,
+                "elements nested more than " + std::to_string(kMaxXmlDepth) + " deep, far deeper than MusicXML goes");
+        return true;
     }
 
     static bool IsNameChar(char c) {

@@ -5,6 +5,7 @@
 # build-fuzz/findings/; once mended, copy them to tests/fuzz/regressions/ (hostile_host_fuzz)
 # or tests/fuzz/score-regressions/ (score_fuzz), which the replay tests run.
 #   tests/fuzz/run.sh [TARGET [SECONDS]]     (TARGET: hostile_host_fuzz (default) or score_fuzz)
+# BEATCLONE_FUZZ_BUILD=DIR builds and runs in DIR instead: two runs at once need two folders.
 set -eu
 target=${1:-hostile_host_fuzz}
 seconds=${2:-60}
@@ -17,7 +18,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
     -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 fi
-cmake --build "$build" -j1 --target "$target"
+cmake --build "$build" -j"$(nproc)" --target "$target"
 corpus=$build/corpus-$target
 mkdir -p "$corpus" "$build/findings"
 case $target in
