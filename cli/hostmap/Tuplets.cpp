@@ -245,9 +245,16 @@ private:
     // The product of the open tuplets' ratios.
     void SetTimeModification(Event& e) const {
         int64_t actual = 1, normal = 1;
-        for (const LaidTuplet& t : open_) {
-            if (__builtin_mul_overflow(actual, t.actual, &actual) || __builtin_mul_overflow(normal, t.normal, &normal))
-                throw TimeOverflow();
+        bool overflow = false;
+        for (const LaidTuplet& t : open_)
+            overflow |=
+                __builtin_mul_overflow(actual, t.actual, &actual) | __builtin_mul_overflow(normal, t.normal, &normal);
+        if (overflow) {
+            // Reduced as it goes, the product may still fit; else TimeOverflow.
+            Rational product(1);
+            for (const LaidTuplet& t : open_) product = product * Rational(t.actual, t.normal);
+            actual = product.Num();
+            normal = product.Den();
         }
         int64_t g = std::gcd(actual, normal);
         // Deep nesting could overflow the written numbers; the ratio itself is what matters.

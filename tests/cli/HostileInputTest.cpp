@@ -4,6 +4,7 @@
 #include "CliTestSupport.h"
 
 #include "cli/CliError.h"
+#include "cli/hostmap/Tuplets.h"
 #include "cli/musicxml/ScoreFile.h"
 #include "cli/musicxml/XmlInputCheck.h"
 #include "cli/musicxml/MxlArchive.h"
@@ -32,6 +33,31 @@ TEST(HostileInput, TimeValuesTooLargeToComputeAreRefusedAtTheirMeasure) {
         EXPECT_NE(r.err.find("part P1, measure 1: durations, divisions or tuplet ratios too large"), std::string::npos)
             << r.err;
     }
+}
+
+// Tuplets nested in the host as deep as it lets a layer hold them: their ratios multiply
+// exactly, or the layer is refused.
+TEST(HostileInput, NestedTupletProductsFromTheHostAreExactOrRefused) {
+    auto laidOut = [](std::vector<std::pair<uint16_t, uint16_t>> ratios) {
+        std::vector<Event> events(1);
+        events[0].notated = 1024;
+        std::vector<EntryTuplets> tuplets(1);
+        for (auto [actual, normal] : ratios) {
+            simhost::TupletDefinition d{};
+            d.actual = actual;
+            d.normal = normal;
+            simhost::SetTupletSpan(d, 0xFFFFFFFF);
+            tuplets[0].push_back(d);
+        }
+        LayOutTuplets(events, tuplets);
+        return std::make_pair(events[0].tmActual, events[0].tmNormal);
+    };
+    // The products overflow 64 bits; the ratio they make is 65535:65533.
+    std::vector<std::pair<uint16_t, uint16_t>> cancelling;
+    for (int k = 0; k < 6; ++k) cancelling.insert(cancelling.end(), {{65535, 65534}, {65534, 65535}});
+    cancelling.push_back({65535, 65533});
+    EXPECT_EQ(laidOut(cancelling), std::make_pair(65535, 65533));
+    EXPECT_THROW(laidOut(std::vector<std::pair<uint16_t, uint16_t>>(6, {65521, 65519})), TimeOverflow);
 }
 
 // A one-note score with `inside` in the part name, on line 2.
