@@ -1,5 +1,6 @@
 #include "cli/command/LayerWriter.h"
 
+#include "cli/CliError.h"
 #include "cli/hostmap/HostLayerReader.h"
 #include "cli/musicxml/CarriedMarks.h"
 #include "cli/musicxml/MeasureRewriter.h"
@@ -31,6 +32,18 @@ std::string PitchName(const PitchValue& p) {
     name +=
         p.alter > 0 ? std::string(static_cast<size_t>(p.alter), '#') : std::string(static_cast<size_t>(-p.alter), 'b');
     return name + std::to_string(p.octave);
+}
+
+// The layer as the host holds it after the transfer; a time value too large to compute is
+// refused with the place named.
+std::vector<Event> ReadRebuilt(const simhost::Document& document, const HostStaff& staff, const Part& part, size_t m,
+                               int16_t layer) {
+    try {
+        return ReadHostLayer(document, staff.instrument, HostMeasure(m), layer);
+    } catch (const TimeOverflow& e) {
+        throw CliError(ExitCode::BadInput,
+                       "part " + part.id + ", measure " + part.measures[m].number + ": " + e.what());
+    }
 }
 
 // The events of one voice in one measure as the host holds them, gaps included.
@@ -178,7 +191,7 @@ public:
         size_t last = std::min(l.lastMeasure, part.measures.size() - 1);
         std::vector<std::vector<Event>> old;
         for (size_t m = l.firstMeasure; m <= last; ++m) {
-            plan.fresh.push_back(ReadHostLayer(document_, staff->instrument, HostMeasure(m), l.layer));
+            plan.fresh.push_back(ReadRebuilt(document_, *staff, part, m, l.layer));
             old.push_back(VoiceEvents(part, m, plan.staff, plan.voice));
             plan.written.push_back(!plan.fresh.back().empty() || !old.back().empty());
             plan.restsFrom.push_back(part.measures[m].length);

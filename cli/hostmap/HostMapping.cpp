@@ -56,6 +56,16 @@ void StoreDetails(simhost::Document& document, uint32_t number, const Event& e,
     }
 }
 
+// Runs `step`; a time value too large to compute becomes a refusal naming the place.
+template <typename Where, typename Step>
+auto NamingThePlace(const Where& where, const Step& step) -> decltype(step()) {
+    try {
+        return step();
+    } catch (const TimeOverflow& e) {
+        throw CliError(ExitCode::BadInput, where() + ": " + e.what());
+    }
+}
+
 } // namespace
 
 const HostStaff* HostMapping::Find(size_t part, int staff) const {
@@ -144,13 +154,13 @@ HostMapping LoadIntoHost(const Score& score, simhost::Document& document) {
                 // Only an error message needs the place spelt out.
                 auto where = [&] { return score.path + ": part " + part.id + ", measure " + measure.number; };
                 // Most voices play through without a gap; their events need no copy.
-                const bool through = PlaysThrough(*voice);
+                const bool through = NamingThePlace(where, [&] { return PlaysThrough(*voice); });
                 std::vector<Event> withGaps;
-                if (!through) withGaps = WithGaps(*voice, std::ref(where));
+                if (!through) withGaps = NamingThePlace(where, [&] { return WithGaps(*voice, std::ref(where)); });
                 const std::vector<Event>& events = through ? voice->events : withGaps;
                 if (events.size() > kMaxEntriesPerMeasure)
                     throw CliError(ExitCode::BadInput, where() + ": more entries in one voice than the host can hold");
-                std::vector<PlannedTuplet> tuplets = PlanTuplets(events);
+                std::vector<PlannedTuplet> tuplets = NamingThePlace(where, [&] { return PlanTuplets(events); });
                 std::vector<EntryRecord> entries;
                 entries.reserve(events.size());
                 for (const Event& e : events) entries.push_back(EntryFor(e));

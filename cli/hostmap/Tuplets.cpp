@@ -1,6 +1,7 @@
 #include "cli/hostmap/Tuplets.h"
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
 
 namespace beatclone::cli {
@@ -244,9 +245,16 @@ private:
     // The product of the open tuplets' ratios.
     void SetTimeModification(Event& e) const {
         int64_t actual = 1, normal = 1;
-        for (const LaidTuplet& t : open_) {
-            actual *= t.actual;
-            normal *= t.normal;
+        bool overflow = false;
+        for (const LaidTuplet& t : open_)
+            overflow |=
+                __builtin_mul_overflow(actual, t.actual, &actual) | __builtin_mul_overflow(normal, t.normal, &normal);
+        if (overflow) {
+            // Reduced as it goes, the product may still fit; else TimeOverflow.
+            Rational product(1);
+            for (const LaidTuplet& t : open_) product = product * Rational(t.actual, t.normal);
+            actual = product.Num();
+            normal = product.Den();
         }
         int64_t g = std::gcd(actual, normal);
         // Deep nesting could overflow the written numbers; the ratio itself is what matters.
@@ -254,6 +262,7 @@ private:
             actual /= g;
             normal /= g;
         }
+        if (actual > std::numeric_limits<int>::max() || normal > std::numeric_limits<int>::max()) throw TimeOverflow();
         e.tmActual = static_cast<int>(actual);
         e.tmNormal = static_cast<int>(normal);
     }

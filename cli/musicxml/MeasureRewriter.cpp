@@ -1,5 +1,6 @@
 #include "cli/musicxml/MeasureRewriter.h"
 
+#include "cli/CliError.h"
 #include "cli/musicxml/MeasureWalker.h"
 #include "cli/musicxml/NoteWriter.h"
 #include "cli/musicxml/XmlValues.h"
@@ -57,6 +58,13 @@ std::string ChildText(pugi::xml_node node, const char* name) { return std::strin
 int StaffOf(pugi::xml_node node) {
     std::optional<int64_t> staff = ParseInteger(TrimmedText(node.child("staff")), 1, kMaxStavesPerPart);
     return staff ? static_cast<int>(*staff) : 1;
+}
+
+// The least common multiple of two positive numbers; 0 once it would overflow, and from then on.
+int64_t LeastCommonMultiple(int64_t a, int64_t b) {
+    int64_t product = 0;
+    if (a == 0 || __builtin_mul_overflow(a / std::gcd(a, b), b, &product)) return 0;
+    return product;
 }
 
 // Multiplies a decimal element's value, keeping its form.
@@ -152,7 +160,7 @@ public:
 private:
     int64_t Divs(Rational quarters) {
         Rational scaled = quarters * divisions_;
-        if (!apply_) needed_ = std::lcm(needed_, scaled.Den());
+        if (!apply_) needed_ = LeastCommonMultiple(needed_, scaled.Den());
         return scaled.Round();
     }
 
@@ -554,8 +562,8 @@ bool UnifyDivisions(std::vector<Kept>& kept, Rational& start) {
         if (!k.setsDivisions) continue;
         mid |= k.midMeasure;
         if (!k.divisionsAfter.IsInteger() || lcm <= 0) return false;
-        lcm = std::lcm(lcm, k.divisionsAfter.Num());
-        if (lcm > kMaxDivisions) return false;
+        lcm = LeastCommonMultiple(lcm, k.divisionsAfter.Num());
+        if (lcm <= 0 || lcm > kMaxDivisions) return false;
     }
     if (!mid) return false;
     Rational divisions = start;
@@ -613,7 +621,7 @@ void EnsureDivisionsAtStart(pugi::xml_node measure, Rational divisions) {
 }
 
 RewriteResult RewriteMeasure(const Part& part, const Measure& measure, pugi::xml_node measureNode,
-                             const std::vector<RebuiltVoice>& voices, pugi::xml_node scratch) {
+                             const std::vector<RebuiltVoice>& voices, pugi::xml_node scratch) try {
     RewriteResult result;
     result.written.resize(voices.size());
     result.restsFilled.resize(voices.size());
@@ -638,6 +646,8 @@ RewriteResult RewriteMeasure(const Part& part, const Measure& measure, pugi::xml
         result.divisionsForNext = sorted.divisionsAtEnd;
     }
     return result;
+} catch (const TimeOverflow& e) {
+    throw CliError(ExitCode::BadInput, "part " + part.id + ", measure " + measure.number + ": " + e.what());
 }
 
 } // namespace beatclone::cli

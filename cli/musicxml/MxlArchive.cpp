@@ -11,33 +11,39 @@
 namespace beatclone::cli {
 namespace {
 
-// A score inside an archive larger than this is refused rather than unpacked.
-constexpr zip_uint64_t kMaxMemberBytes = 1ull << 30;
-
 constexpr const char* kContainerPath = "META-INF/container.xml";
 constexpr const char* kMimeType = "application/vnd.recordare.musicxml";
 
-struct ArchiveCloser {
-    void operator()(zip_t* z) const { zip_discard(z); }
-};
-using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
+std::shared_ptr<zip_t> Shared(zip_t* archive) {
+    return std::shared_ptr<zip_t>(archive, [](zip_t* z) {
+        if (z != nullptr) zip_discard(z);
+    });
+}
 
 [[noreturn]] void Bad(const std::string& path, const std::string& why) {
     throw CliError(ExitCode::BadInput, path + ": not a readable compressed MusicXML file: " + why);
 }
 
-std::string ReadMember(zip_t* zip, zip_uint64_t index, const std::string& path) {
+std::string MiB(uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
+
+// Unpacks one member, refusing it when it says it is larger than `limit` and checking that it
+// holds exactly what it says (libzip checks the CRC at the end).
+std::string ReadMember(zip_t* zip, zip_uint64_t index, uint64_t limit, const std::string& path) {
     zip_stat_t st;
     zip_stat_init(&st);
     if (zip_stat_index(zip, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) Bad(path, "a member cannot be read");
-    if (st.size > kMaxMemberBytes) Bad(path, std::string("member ") + st.name + " is too large");
+    const std::string member = std::string("member ") + (st.name ? st.name : "?");
+    if (st.size > limit)
+        Bad(path, member + " unpacks to more than " + MiB(limit) +
+                      ", the most read from an archive; unzip it and pass its .musicxml file instead");
     zip_file_t* file = zip_fopen_index(zip, index, 0);
-    if (file == nullptr) Bad(path, std::string("member ") + (st.name ? st.name : "?") + " cannot be opened");
+    if (file == nullptr) Bad(path, member + " cannot be opened");
     std::string bytes(static_cast<size_t>(st.size), '\0');
     zip_int64_t got = bytes.empty() ? 0 : zip_fread(file, bytes.data(), st.size);
+    char extra;
+    zip_int64_t more = got < 0 ? 0 : zip_fread(file, &extra, 1);
     zip_fclose(file);
-    if (got < 0 || static_cast<zip_uint64_t>(got) != st.size)
-        Bad(path, std::string("member ") + st.name + " is damaged");
+    if (got < 0 || more != 0 || static_cast<zip_uint64_t>(got) != st.size) Bad(path, member + " is damaged");
     return bytes;
 }
 
@@ -45,7 +51,7 @@ std::string ReadMember(zip_t* zip, zip_uint64_t index, const std::string& path) 
 
 MxlContents ReadMxlArchive(const std::string& path) {
     int error = 0;
-    Archive zip(zip_open(path.c_str(), ZIP_RDONLY, &error));
+    std::shared_ptr<zip_t> zip = Shared(zip_open(path.c_str(), ZIP_RDONLY, &error));
     if (!zip) {
         zip_error_t ze;
         zip_error_init_with_code(&ze, error);
@@ -55,7 +61,7 @@ MxlContents ReadMxlArchive(const std::string& path) {
     }
     zip_int64_t containerIndex = zip_name_locate(zip.get(), kContainerPath, 0);
     if (containerIndex < 0) Bad(path, "it has no META-INF/container.xml");
-    std::string container = ReadMember(zip.get(), static_cast<zip_uint64_t>(containerIndex), path);
+    std::string container = ReadMember(zip.get(), static_cast<zip_uint64_t>(containerIndex), kMaxContainerBytes, path);
 
     pugi::xml_document doc;
     if (!doc.load_buffer(container.data(), container.size())) Bad(path, "its META-INF/container.xml is not XML");
@@ -74,10 +80,10 @@ MxlContents ReadMxlArchive(const std::string& path) {
         if (name == nullptr) Bad(path, "a member has no name");
         std::string memberName = name;
         if (i == rootIndex) {
-            out.rootBytes = ReadMember(zip.get(), static_cast<zip_uint64_t>(i), path);
+            out.rootBytes = ReadMember(zip.get(), static_cast<zip_uint64_t>(i), kMaxUnpackedScoreBytes, path);
         } else if (memberName != "mimetype" && memberName != kContainerPath && !memberName.empty() &&
                    memberName.back() != '/') {
-            out.others.push_back({memberName, ReadMember(zip.get(), static_cast<zip_uint64_t>(i), path)});
+            out.others.push_back({memberName, zip, static_cast<uint64_t>(i)});
         }
     }
     return out;
@@ -103,6 +109,17 @@ void AddMember(zip_t* zip, const std::string& name, const std::string& bytes, bo
     if (store) zip_set_file_compression(zip, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
 }
 
+// Copies a member of the archive read as it is stored, still compressed.
+void CopyMember(zip_t* zip, const ArchiveMember& member, const std::string& path) {
+    zip_source_t* source = zip_source_zip(zip, member.archive.get(), member.index, 0, 0, -1);
+    if (source == nullptr)
+        throw CliError(ExitCode::OutputFailed, path + ": cannot copy " + member.name + ": " + zip_strerror(zip));
+    if (zip_file_add(zip, member.name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) < 0) {
+        zip_source_free(source);
+        throw CliError(ExitCode::OutputFailed, path + ": cannot copy " + member.name + ": " + zip_strerror(zip));
+    }
+}
+
 } // namespace
 
 void WriteMxlArchive(const std::string& path, const MxlContents& contents) {
@@ -126,7 +143,7 @@ void WriteMxlArchive(const std::string& path, const MxlContents& contents) {
     AddMember(archive.zip, "mimetype", mime, true, path);
     AddMember(archive.zip, kContainerPath, container, false, path);
     AddMember(archive.zip, contents.rootPath, contents.rootBytes, false, path);
-    for (const ArchiveMember& m : contents.others) AddMember(archive.zip, m.name, m.bytes, false, path);
+    for (const ArchiveMember& m : contents.others) CopyMember(archive.zip, m, path);
 
     if (zip_close(archive.zip) != 0) {
         std::string why = zip_strerror(archive.zip);

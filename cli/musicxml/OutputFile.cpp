@@ -1,6 +1,7 @@
 #include "cli/musicxml/OutputFile.h"
 
 #include "cli/CliError.h"
+#include "cli/musicxml/IndentedSave.h"
 #include "cli/musicxml/TempFile.h"
 
 #include <cerrno>
@@ -17,8 +18,6 @@
 
 namespace beatclone::cli {
 namespace {
-
-constexpr unsigned kSaveOptions = pugi::format_indent;
 
 [[noreturn]] void Fail(const std::string& what) { throw CliError(ExitCode::OutputFailed, what); }
 
@@ -43,7 +42,7 @@ int WriteText(const pugi::xml_document& document, int fd) {
     }
     std::setvbuf(file, buffer.get(), _IOFBF, kBufferBytes);
     pugi::xml_writer_file writer(file);
-    document.save(writer, "  ", kSaveOptions, pugi::encoding_utf8);
+    SaveIndented(document, writer);
     int e = std::ferror(file) != 0 ? (errno ? errno : EIO) : 0;
     if (std::fclose(file) != 0 && e == 0) e = errno;
     return e;
@@ -91,7 +90,7 @@ void WriteToStream(const ScoreFile& score, ScoreFormat format, std::ostream& out
         if (!CopyFileTo(temp.Path(), out)) Fail("cannot write to standard output");
     } else {
         pugi::xml_writer_stream writer(out);
-        score.document.save(writer, "  ", kSaveOptions, pugi::encoding_utf8);
+        SaveIndented(score.document, writer);
     }
     out.flush();
     if (!out) Fail("cannot write to standard output");

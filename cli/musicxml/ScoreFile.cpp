@@ -1,6 +1,8 @@
 #include "cli/musicxml/ScoreFile.h"
 
 #include "cli/CliError.h"
+#include "cli/musicxml/IndentedSave.h"
+#include "cli/musicxml/XmlInputCheck.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -26,41 +28,43 @@ bool EndsWith(const std::string& s, const std::string& suffix) {
     return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// The file's first `limit` bytes (all of it when shorter); a file over 1 GiB is refused.
-std::string ReadWholeFile(const std::string& path, std::streamoff limit) {
+void CheckFile(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0)
         throw CliError(ExitCode::BadInput, path + ": cannot open: " + std::strerror(errno));
     if (S_ISDIR(st.st_mode)) throw CliError(ExitCode::BadInput, path + ": is a directory, not a score");
+}
+
+// A buffer from pugixml's allocator, which a document can take over.
+struct PugiFree {
+    void operator()(char* p) const { pugi::get_memory_deallocation_function()(p); }
+};
+using PugiBuffer = std::unique_ptr<char, PugiFree>;
+
+// The file's first `limit` bytes (all of it when shorter); a file over 1 GiB is refused.
+PugiBuffer ReadFile(const std::string& path, std::streamoff limit, size_t& size) {
+    CheckFile(path);
     std::ifstream in(path, std::ios::binary);
     if (!in) throw CliError(ExitCode::BadInput, path + ": cannot open: " + std::strerror(errno));
     in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    if (size < 0) throw CliError(ExitCode::BadInput, path + ": cannot read");
-    if (size > kMaxFileBytes) throw CliError(ExitCode::BadInput, path + ": larger than 1 GiB, refused");
+    std::streamoff length = in.tellg();
+    if (length < 0) throw CliError(ExitCode::BadInput, path + ": cannot read");
+    if (length > kMaxFileBytes) throw CliError(ExitCode::BadInput, path + ": larger than 1 GiB, refused");
     in.seekg(0);
-    size = std::min(size, limit);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    if (size > 0 && !in.read(bytes.data(), size)) throw CliError(ExitCode::BadInput, path + ": cannot read");
+    size = static_cast<size_t>(std::min(length, limit));
+    PugiBuffer bytes(static_cast<char*>(pugi::get_memory_allocation_function()(std::max<size_t>(size, 1))));
+    if (!bytes) throw std::bad_alloc();
+    if (size > 0 && !in.read(bytes.get(), static_cast<std::streamsize>(size)))
+        throw CliError(ExitCode::BadInput, path + ": cannot read");
     return bytes;
 }
 
-// Line and column of a byte offset, for parse errors a person can find.
-std::string Where(const char* data, size_t size, ptrdiff_t offset) {
-    size_t end = offset < 0 ? 0 : std::min(size, static_cast<size_t>(offset));
-    size_t line = 1, column = 1;
-    for (size_t i = 0; i < end; ++i) {
-        if (data[i] == '\n') {
-            ++line;
-            column = 1;
-        } else {
-            ++column;
-        }
-    }
-    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+[[noreturn]] void Malformed(const std::string& name, const char* text, size_t size,
+                            const pugi::xml_parse_result& result) {
+    size_t offset = result.offset < 0 ? 0 : static_cast<size_t>(result.offset);
+    throw CliError(ExitCode::BadInput,
+                   name + ": malformed XML at " + TextPosition(text, size, offset) + ": " + result.description());
 }
-
-constexpr unsigned kSaveOptions = pugi::format_indent;
 
 } // namespace
 
@@ -71,18 +75,28 @@ ScoreFormat FormatForPath(const std::string& path, ScoreFormat fallback) {
     return fallback;
 }
 
+namespace {
+
+void ParseUtf8(const std::string& name, const char* data, size_t size, ScoreFile& out) {
+    CheckXmlInput(name, data, size);
+    pugi::xml_parse_result result = out.document.load_buffer(data, size, kParseOptions, pugi::encoding_utf8);
+    if (!result) Malformed(name, data, size, result);
+}
+
+} // namespace
+
 void ParseScoreText(const std::string& name, const char* data, size_t size, ScoreFile& out) {
-    pugi::xml_parse_result result = out.document.load_buffer(data, size, kParseOptions);
-    if (!result) {
-        throw CliError(ExitCode::BadInput,
-                       name + ": malformed XML at " + Where(data, size, result.offset) + ": " + result.description());
-    }
+    if (std::optional<std::string> utf8 = TextAsUtf8(name, data, size))
+        ParseUtf8(name, utf8->data(), utf8->size(), out);
+    else
+        ParseUtf8(name, data, size, out);
 }
 
 void LoadScoreFile(const std::string& path, ScoreFile& out) {
     // A glance at the first bytes tells a zip archive from XML text.
-    std::string head = ReadWholeFile(path, 4);
-    if (head.size() == 4 && std::memcmp(head.data(), "PK\x03\x04", 4) == 0) {
+    size_t size = 0;
+    PugiBuffer text = ReadFile(path, 4, size);
+    if (size == 4 && std::memcmp(text.get(), "PK\x03\x04", 4) == 0) {
         MxlContents contents = ReadMxlArchive(path);
         out.format = ScoreFormat::Compressed;
         out.rootPath = contents.rootPath;
@@ -92,21 +106,27 @@ void LoadScoreFile(const std::string& path, ScoreFile& out) {
         return;
     }
     out.format = ScoreFormat::Uncompressed;
-    // pugixml reads the file itself, which spares holding a second copy of a large score.
-    pugi::xml_parse_result result = out.document.load_file(path.c_str(), kParseOptions);
-    if (result.status == pugi::status_file_not_found || result.status == pugi::status_io_error)
-        throw CliError(ExitCode::BadInput, path + ": cannot read");
+    text = ReadFile(path, kMaxFileBytes, size);
+    if (std::optional<std::string> utf8 = TextAsUtf8(path, text.get(), size)) {
+        text.reset();
+        ParseUtf8(path, utf8->data(), utf8->size(), out); // rare, and worth a copy
+        return;
+    }
+    CheckXmlInput(path, text.get(), size);
+    // Parsed in place: the document takes the buffer, so a large score is held only once.
+    pugi::xml_parse_result result =
+        out.document.load_buffer_inplace_own(text.release(), size, kParseOptions, pugi::encoding_utf8);
     if (!result) {
-        std::string text = ReadWholeFile(path, kMaxFileBytes);
-        throw CliError(ExitCode::BadInput, path + ": malformed XML at " +
-                                               Where(text.data(), text.size(), result.offset) + ": " +
-                                               result.description());
+        // The parse has written over the buffer; the place is found in the file as it is.
+        text = ReadFile(path, kMaxFileBytes, size);
+        Malformed(path, text.get(), size, result);
     }
 }
 
 std::string SerializeScore(const pugi::xml_document& document) {
     std::ostringstream text;
-    document.save(text, "  ", kSaveOptions, pugi::encoding_utf8);
+    pugi::xml_writer_stream writer(text);
+    SaveIndented(document, writer);
     return text.str();
 }
 

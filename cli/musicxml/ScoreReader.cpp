@@ -180,7 +180,7 @@ public:
             pugi::xml_node m = nodes[i];
             Measure& measure = part_.measures[i];
             measure.divisionsAtStart = divisions;
-            {
+            try {
                 MeasureWalker walker(
                     m, divisions, [this, &measure] { return Where(measure); }, false);
                 WalkStep step;
@@ -190,6 +190,8 @@ public:
                         AddVoiceName(step.staff, step.voice);
                 }
                 measure.divisionsAtEnd = divisions = walker.Divisions();
+            } catch (const TimeOverflow& e) {
+                Fail(Where(measure), e.what());
             }
         }
         AssignLayers();
@@ -199,6 +201,16 @@ public:
     // The events of every voice in one measure, read from its <measure> element.
     void Detail(Measure& measure, pugi::xml_node measureNode) {
         if (measure.detailed) return;
+        try {
+            ReadEvents(measure, measureNode);
+        } catch (const TimeOverflow& e) {
+            Fail(Where(measure), e.what());
+        }
+        measure.detailed = true;
+    }
+
+private:
+    void ReadEvents(Measure& measure, pugi::xml_node measureNode) {
         MeasureWalker walker(measureNode, measure.divisionsAtStart, [this, &measure] { return Where(measure); });
         WalkStep step;
         std::vector<VoiceSlot> chord; // the events the current chord has made, one per staff
@@ -221,10 +233,8 @@ public:
         for (VoiceMeasure& v : measure.voices)
             if (!std::is_sorted(v.events.begin(), v.events.end(), earlier))
                 std::stable_sort(v.events.begin(), v.events.end(), earlier);
-        measure.detailed = true;
     }
 
-private:
     std::string Where(const Measure& measure) const {
         return score_.path + ": part " + part_.id + ", measure " + (measure.number.empty() ? "?" : measure.number);
     }

@@ -4,17 +4,27 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <numeric>
 #include <stdexcept>
 #include <string>
 
 namespace beatclone::cli {
 
+// A time value too large to compute exactly: every operation below checks for it, and readers
+// turn it into a refusal that names the measure.
+class TimeOverflow : public std::overflow_error {
+public:
+    TimeOverflow() : std::overflow_error("durations, divisions or tuplet ratios too large to work with exactly") {}
+};
+
 class Rational {
 public:
     constexpr Rational() = default;
     Rational(int64_t numerator, int64_t denominator = 1) : num_(numerator), den_(denominator) {
         if (den_ == 0) throw std::domain_error("zero denominator");
+        // The one value without a negation: kept out, so that signs can always be flipped.
+        if (num_ == kMin || den_ == kMin) throw TimeOverflow();
         Normalize();
     }
 
@@ -25,8 +35,8 @@ public:
 
     // Rounds to the nearest integer, halves away from zero.
     int64_t Round() const {
-        int64_t twice = 2 * num_ + (num_ >= 0 ? den_ : -den_);
-        return twice / (2 * den_);
+        __int128 twice = static_cast<__int128>(num_) * 2 + (num_ >= 0 ? den_ : -den_);
+        return static_cast<int64_t>(twice / (static_cast<__int128>(den_) * 2));
     }
     double ToDouble() const { return static_cast<double>(num_) / static_cast<double>(den_); }
     std::string ToString() const {
@@ -38,7 +48,7 @@ public:
         int64_t g = a.den_ == b.den_ ? a.den_ : std::gcd(a.den_, b.den_);
         int64_t sum;
         if (__builtin_add_overflow(Checked(a.num_, b.den_ / g), Checked(b.num_, a.den_ / g), &sum))
-            throw std::overflow_error("time value out of range");
+            throw TimeOverflow();
         return Rational(sum, Checked(a.den_ / g, b.den_));
     }
     friend Rational operator-(const Rational& a, const Rational& b) { return a + Rational(-b.num_, b.den_); }
@@ -66,9 +76,11 @@ public:
     }
 
 private:
+    static constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+
     static int64_t Checked(int64_t a, int64_t b) {
         int64_t r;
-        if (__builtin_mul_overflow(a, b, &r)) throw std::overflow_error("time value out of range");
+        if (__builtin_mul_overflow(a, b, &r)) throw TimeOverflow();
         return r;
     }
     void Normalize() {

@@ -1,0 +1,34 @@
+// The bytes of a score, made safe to parse and to write back before the parser sees them:
+// always UTF-8, with nothing in them that the document would lose or that its writer would
+// turn into something else.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace beatclone::cli {
+
+// Elements nested deeper than this are refused. MusicXML nests about ten deep; the limit
+// leaves room for any extension while keeping every walk over the document shallow.
+inline constexpr size_t kMaxXmlDepth = 256;
+
+// The text in UTF-8 when it is in UTF-16, UTF-32 (by byte order mark or by the first
+// characters) or declared ISO-8859-1; nothing when it is UTF-8 already (or claims no other
+// encoding). Throws CliError(BadInput) naming `name` and the place for an invalid sequence.
+std::optional<std::string> TextAsUtf8(const std::string& name, const char* data, size_t size);
+
+// Checks UTF-8 text before it is parsed, throwing CliError(BadInput) naming `name`, the line
+// and the column of the first of these:
+// - a byte sequence that is not UTF-8, or a character XML does not allow (control characters);
+// - an entity reference other than the five XML defines (&amp; &lt; &gt; &quot; &apos;): the
+//   parser does not expand them, so they would be written back as literal text;
+// - a character reference to a character XML does not allow, or one that does not parse;
+// - elements nested deeper than kMaxXmlDepth.
+// Text that is not well-formed in other ways is left to the parser to report.
+void CheckXmlInput(const std::string& name, const char* data, size_t size);
+
+// "line 3, column 14" for the character at byte `offset` of UTF-8 text.
+std::string TextPosition(const char* data, size_t size, size_t offset);
+
+} // namespace beatclone::cli
