@@ -299,6 +299,8 @@ private:
             // A measure that cannot be timed is refused when it is read; until then the voices
             // stay as their staves have them.
             return;
+        } catch (const std::overflow_error&) {
+            return;
         }
         for (const auto& [voice, crossing] : candidates) {
             if (!crossing) continue;
