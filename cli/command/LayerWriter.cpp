@@ -287,9 +287,10 @@ private:
                 if (continuation < group.size()) from.push_back(group[continuation]);
                 if (continuation == 0)
                     for (size_t k = newLength[attack]; k < group.size(); ++k) from.push_back(group[k]);
-                const Event& e = plan.fresh[i][j];
+                Event& e = plan.fresh[i][j];
                 CarriedMarks& marks = plan.marks[i][j];
                 marks.onHead.resize(e.notes.size());
+                if (!group.empty()) TakeStaves(e, *group.front());
                 for (const Event* was : from) {
                     std::vector<bool> used(was->elements.size());
                     for (size_t k = 0; k < e.notes.size(); ++k) {
@@ -304,6 +305,17 @@ private:
                         if (!used[k]) CountMarkings(Node(was->elements[k]), plan.out.dropped);
                 }
             }
+        }
+    }
+
+    // Each note of a voice that crosses between the staves goes on the staff its attack's
+    // note of that pitch was on (else the one in its place, else the attack's first).
+    static void TakeStaves(Event& e, const Event& attack) {
+        if (attack.notes.empty()) return;
+        for (size_t k = 0; k < e.notes.size(); ++k) {
+            int match = HeadWithPitch(attack, e.notes[k].pitch);
+            size_t from = match >= 0 ? static_cast<size_t>(match) : std::min(k, attack.notes.size() - 1);
+            e.notes[k].staff = attack.notes[from].staff;
         }
     }
 

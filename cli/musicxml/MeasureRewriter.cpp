@@ -366,7 +366,9 @@ private:
                 // Between the notes, the skip belongs to the staff of the note it leads to.
                 size_t g =
                     static_cast<size_t>(std::find(group.begin(), group.end(), slot.front().first) - group.begin());
-                Skip(vi, e.onset, before, placements[g]);
+                NotePlacement skip = placements[g];
+                if (skip.staff > 0 && !e.notes.empty() && e.notes.front().staff > 0) skip.staff = e.notes.front().staff;
+                Skip(vi, e.onset, before, skip);
                 EmitChord(slot, before, placements, group);
             }
             Fill(vi, before, placements.front());
@@ -491,7 +493,7 @@ SortedElements SortElements(const Part& part, const Measure& measure, pugi::xml_
         k.midMeasure = timed;
         timed |= step.type == StepType::Note;
         if (step.type == StepType::Note) {
-            int index = RebuiltIndex(voices, step.staff, step.voice);
+            int index = RebuiltIndex(voices, part.LayerStaff(step.staff, step.voice), step.voice);
             for (size_t f : figures) {
                 Kept& figure = sorted.kept[f];
                 figure.owner = index >= 0 ? index : kNoOwner;

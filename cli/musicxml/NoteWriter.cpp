@@ -172,7 +172,10 @@ pugi::xml_node WriteEvent(const XmlInsertPoint& at, const Event& event, const No
         return WriteOneNote(at, event, nullptr, true, placement, forHead(0));
     pugi::xml_node first;
     for (size_t k = 0; k < event.notes.size(); ++k) {
-        pugi::xml_node note = WriteOneNote(at, event, &event.notes[k], k == 0 && !joinsChord, placement, forHead(k));
+        // A voice crossing between the staves writes each note on the staff it was on.
+        NotePlacement onStaff = placement;
+        if (placement.staff > 0 && event.notes[k].staff > 0) onStaff.staff = event.notes[k].staff;
+        pugi::xml_node note = WriteOneNote(at, event, &event.notes[k], k == 0 && !joinsChord, onStaff, forHead(k));
         if (k == 0) first = note;
     }
     return first;

@@ -186,14 +186,17 @@ public:
                 WalkStep step;
                 while (walker.Next(step)) {
                     NoteStaves(step, walker);
-                    if (step.type == StepType::Note && !(step.chord && step.note.rest))
+                    if (step.type == StepType::Note && !(step.chord && step.note.rest)) {
                         AddVoiceName(step.staff, step.voice);
+                        notesOn_[step.voice][step.staff] += step.grace ? 0 : 1;
+                    }
                 }
                 measure.divisionsAtEnd = divisions = walker.Divisions();
             } catch (const TimeOverflow& e) {
                 Fail(Where(measure), e.what());
             }
         }
+        FindCrossingVoices(nodes);
         AssignLayers();
         part_.outlined = true;
     }
@@ -216,7 +219,7 @@ private:
         std::vector<VoiceSlot> chord; // the events the current chord has made, one per staff
         while (walker.Next(step)) {
             if (step.type == StepType::Forward || step.type == StepType::Note) {
-                Rational& reach = measure.voiceReach[{step.staff, step.voice}];
+                Rational& reach = measure.voiceReach[{part_.LayerStaff(step.staff, step.voice), step.voice}];
                 reach = std::max(reach, step.type == StepType::Note ? step.start + step.duration : walker.Cursor());
             }
             if (step.type != StepType::Note) continue;
@@ -229,10 +232,15 @@ private:
             if (vm.events.size() == 1 && rest.duration == measure.length) rest.measureRest = true;
         }
         untypedRests_.clear();
-        auto earlier = [](const Event& a, const Event& b) { return a.onset < b.onset; };
-        for (VoiceMeasure& v : measure.voices)
+        // A grace note leads its note, on whichever staff of a crossing voice each one is.
+        auto earlier = [](const Event& a, const Event& b) {
+            return a.onset != b.onset ? a.onset < b.onset : a.grace && !b.grace;
+        };
+        for (VoiceMeasure& v : measure.voices) {
             if (!std::is_sorted(v.events.begin(), v.events.end(), earlier))
                 std::stable_sort(v.events.begin(), v.events.end(), earlier);
+            if (part_.homeStaff.count(v.voice) != 0) JoinChordsAcrossStaves(v);
+        }
     }
 
     std::string Where(const Measure& measure) const {
@@ -249,6 +257,86 @@ private:
                 part_.staffCount = std::max(part_.staffCount, static_cast<int>(*n));
             }
         }
+    }
+
+    // A voice whose name appears on several staves of the part is one voice crossing between
+    // them when, in every measure, its notes on different staves either sound as one chord
+    // (same start, same length) or follow each other; else the name was merely reused, and each
+    // staff keeps its own voice of that name. A crossing voice lives on its home staff: the
+    // staff most of its notes and rests in the whole part are on (grace notes aside: they take
+    // no time), the lower-numbered on a tie.
+    void FindCrossingVoices(const std::vector<pugi::xml_node>& nodes) {
+        std::map<std::string, bool> candidates;
+        for (const auto& [voice, staves] : notesOn_)
+            if (staves.size() > 1) candidates[voice] = true;
+        if (candidates.empty()) return;
+        struct Sounding {
+            int staff;
+            Rational start, end;
+            bool rest;
+        };
+        try {
+            // Names merely reused show soon; the walk stops once none is left to settle.
+            auto open = [&candidates] {
+                return std::any_of(candidates.begin(), candidates.end(), [](const auto& c) { return c.second; });
+            };
+            for (size_t m = 0; m < nodes.size() && open(); ++m) {
+                Measure& measure = part_.measures[m];
+                MeasureWalker walker(nodes[m], measure.divisionsAtStart, [this, &measure] { return Where(measure); });
+                std::map<std::string, std::vector<Sounding>> heard;
+                WalkStep step;
+                while (walker.Next(step)) {
+                    if (step.type != StepType::Note || candidates.count(step.voice) == 0) continue;
+                    Sounding now{step.staff, step.start, step.start + step.duration, static_cast<bool>(step.note.rest)};
+                    for (const Sounding& was : heard[step.voice]) {
+                        // A grace note takes no time, but must not fall inside a note.
+                        bool meet = now.start == now.end || was.start == was.end
+                                        ? was.start < now.end && now.start < was.end && now.start != was.start
+                                        : was.start < now.end && now.start < was.end;
+                        if (was.staff == now.staff || !meet) continue;
+                        if (!was.rest && !now.rest && was.start == now.start && was.end == now.end) continue;
+                        candidates[step.voice] = false;
+                    }
+                    heard[step.voice].push_back(now);
+                }
+            }
+        } catch (const CliError&) {
+            // A measure that cannot be timed is refused when it is read; until then the voices
+            // stay as their staves have them.
+            return;
+        } catch (const std::overflow_error&) {
+            return;
+        }
+        for (const auto& [voice, crossing] : candidates) {
+            if (!crossing) continue;
+            int home = 0, most = -1;
+            for (const auto& [staff, count] : notesOn_[voice])
+                if (count > most) {
+                    home = staff;
+                    most = count;
+                }
+            part_.homeStaff[voice] = home;
+        }
+    }
+
+    // Notes of a crossing voice that sound together on different staves are one chord.
+    static void JoinChordsAcrossStaves(VoiceMeasure& v) {
+        std::vector<Event> joined;
+        for (Event& e : v.events) {
+            if (!joined.empty()) {
+                Event& last = joined.back();
+                if (e.kind == EventKind::Note && last.kind == EventKind::Note && !e.grace && !last.grace &&
+                    e.onset == last.onset && e.duration == last.duration &&
+                    last.notes.size() + e.notes.size() <= kMaxNotesPerChord) {
+                    last.notes.insert(last.notes.end(), e.notes.begin(), e.notes.end());
+                    last.elements.insert(last.elements.end(), e.elements.begin(), e.elements.end());
+                    for (const ArticulationMark& mark : e.articulations) AddArticulation(last, mark);
+                    continue;
+                }
+            }
+            joined.push_back(std::move(e));
+        }
+        v.events = std::move(joined);
     }
 
     void AddVoiceName(int staff, const std::string& voice) {
@@ -273,7 +361,7 @@ private:
             if (rest) return; // a rest inside a chord adds nothing
             for (const VoiceSlot& slot : chord) {
                 VoiceMeasure& vm = measure.voices[slot.voice];
-                if (vm.staff != step.staff || vm.voice != step.voice) continue;
+                if (vm.staff != part_.LayerStaff(step.staff, step.voice) || vm.voice != step.voice) continue;
                 Event& event = vm.events[slot.event];
                 if (event.kind != EventKind::Note) Fail(where, "a chord joins notes to a rest");
                 AddHead(event, step, where);
@@ -285,7 +373,7 @@ private:
         } else {
             chord.clear();
         }
-        size_t vi = VoiceIndex(measure, step.staff, step.voice);
+        size_t vi = VoiceIndex(measure, part_.LayerStaff(step.staff, step.voice), step.voice);
         Event event;
         event.kind = rest ? EventKind::Rest : EventKind::Note;
         event.onset = step.start;
@@ -314,12 +402,22 @@ private:
         NoteHead head;
         head.pitch = ReadPitch(step.note, where);
         if (step.note.ties || step.note.notations) ReadTies(step.node, head);
+        head.staff = step.staff;
         event.notes.push_back(head);
     }
 
     // Each staff's voices, in order of their numbers, become its layers.
     void AssignLayers() {
         voiceNames_.resize(static_cast<size_t>(part_.staffCount));
+        for (size_t s = 0; s < voiceNames_.size(); ++s) {
+            auto& names = voiceNames_[s];
+            names.erase(std::remove_if(names.begin(), names.end(),
+                                       [this, s](const std::string& v) {
+                                           return part_.LayerStaff(static_cast<int>(s) + 1, v) !=
+                                                  static_cast<int>(s) + 1;
+                                       }),
+                        names.end());
+        }
         part_.voicesByStaff = std::move(voiceNames_);
         for (size_t s = 0; s < part_.voicesByStaff.size(); ++s) {
             auto& names = part_.voicesByStaff[s];
@@ -342,6 +440,8 @@ private:
     const Score& score_;
     Part& part_;
     std::vector<std::vector<std::string>> voiceNames_;
+    // Per voice, per staff: its notes and rests that take time (a staff with grace notes only: 0).
+    std::map<std::string, std::map<int, int>> notesOn_;
     std::vector<VoiceSlot> untypedRests_;
 };
 

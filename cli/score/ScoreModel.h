@@ -34,6 +34,9 @@ struct NoteHead {
     PitchValue pitch;
     bool tieStart = false;
     bool tieStop = false;
+    // The staff the note is written on when its voice crosses between the staves (0: the
+    // staff of its voice's layer).
+    int staff = 0;
 };
 
 // A <tuplet> element on a note.
@@ -113,7 +116,16 @@ struct Part {
     // For each staff (index 0 = staff 1) its voices in layer order: voicesByStaff[s][j] is the
     // voice that layer j of that staff holds.
     std::vector<std::vector<std::string>> voicesByStaff;
+    // The voices whose notes cross between the staves, each held whole as a layer of its home
+    // staff (the staff most of its notes and rests are on, grace notes aside).
+    std::map<std::string, int> homeStaff;
     std::vector<Measure> measures;
+
+    // The staff whose layer holds the notes of `voice` written on `staff`.
+    int LayerStaff(int staff, const std::string& voice) const {
+        auto found = homeStaff.find(voice);
+        return found == homeStaff.end() ? staff : found->second;
+    }
 
     // "Trumpet 1" or, for a part of several staves, "Piano/2".
     std::string StaffLabel(int staff) const {

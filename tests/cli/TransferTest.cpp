@@ -185,6 +185,25 @@ TEST_F(Transfer, StavesOfOnePartAndStavesApartAreAllReached) {
     EXPECT_EQ(Layer(report, "Bass", 1).result, LayerResult::Rebuilt);
 }
 
+TEST_F(Transfer, VoiceCrossingTheStavesIsRebuiltWholeEachNoteOnItsStaff) {
+    // Voice 1 plays three notes on staff 1, then one on staff 2: it is one layer of staff 1.
+    PartText piano{"P2", "Piano", 2, {}, 12};
+    piano.measures.push_back({{{1, 1, "C5:q D5:q E5:q"}, {2, 1, "_:h. C3:q"}, {2, 2, "C2:w"}}, ""});
+    // A voice name both staves use at the same time is a voice on each.
+    PartText harp{"P3", "Harp", 2, {}, 12};
+    harp.measures.push_back({{{1, 1, "C5:w"}, {2, 1, "C3:h C3:h"}}, ""});
+    Load(ScoreXml({OneVoicePart("P1", "Flute", {"C5:e D5:e E5:q F5:h"}), piano, harp}));
+    EXPECT_EQ(score_->score.parts[1].voicesByStaff, (std::vector<std::vector<std::string>>{{"1"}, {"2"}}));
+    EXPECT_EQ(score_->score.parts[2].voicesByStaff, (std::vector<std::vector<std::string>>{{"1"}, {"1"}}));
+    TransferReport report = Run("Flute:1", "Piano/1:1");
+    EXPECT_EQ(Layer(report, "Piano/1", 1).result, LayerResult::Rebuilt);
+    const VoiceMeasure* voice = after_->score.parts[1].measures[0].Find(1, "1");
+    ASSERT_NE(voice, nullptr);
+    std::vector<std::pair<Rational, int>> placed;
+    for (const Event& e : voice->events) placed.push_back({e.onset, e.notes.empty() ? 0 : e.notes.front().staff});
+    EXPECT_EQ(placed, (std::vector<std::pair<Rational, int>>{{0, 1}, {Rational(1, 2), 1}, {1, 1}, {2, 2}}));
+}
+
 TEST_F(Transfer, PickupMeasureIsNamedByItsNumberAndALongerRhythmDoesNotFitIt) {
     PartText a = OneVoicePart("P1", "Flute", {"G4:q", "C5:q D5:q E5:q F5:q", "G5:q A5:q B5:q C6:q"});
     PartText b = OneVoicePart("P2", "Oboe", {"E4:s F4:s G4:s A4:s", "A4:w", "B4:w"});

@@ -22,6 +22,7 @@ std::vector<std::string> DigestOf(const VoiceMeasure& voice) {
             std::ostringstream note;
             note << (n.pitch.unpitched ? "u" : "") << "CDEFGAB"[n.pitch.step % 7] << int(n.pitch.alter) << "/"
                  << int(n.pitch.octave) << (n.tieStop ? " <tie" : "") << (n.tieStart ? " tie>" : "");
+            if (n.staff != voice.staff) note << " on staff " << n.staff; // a voice crossing the staves
             notes.push_back(note.str());
         }
         std::sort(notes.begin(), notes.end());
