@@ -1,5 +1,7 @@
 #include "framework/FCCollection.h"
 
+#include <algorithm>
+
 __FCCollection::~__FCCollection() {
     ClearAll();
     delete[] items_;
@@ -23,7 +25,8 @@ void __FCCollection::ReserveRoom(int32_t k) {
     const int32_t step = count_ > 10000 ? 1000 : count_ > 1000 ? 100 : count_ > 100 ? 50 : 10;
     const int32_t newCapacity = step * ((count_ + k + step) / step);
     __FCBase** grown = new __FCBase*[newCapacity];
-    for (int32_t i = 0; i < newCapacity; ++i) grown[i] = i < count_ ? items_[i] : nullptr;
+    std::copy(items_, items_ + count_, grown);
+    std::fill(grown + count_, grown + newCapacity, nullptr);
     delete[] items_;
     items_ = grown;
     capacity_ = newCapacity;
