@@ -27,11 +27,6 @@ __FCCollection::~__FCCollection() {
 
 const char* __FCCollection::ClassName() const { return "__FCCollection"; }
 
-__FCBase* __FCCollection::GetItemAt(int32_t index) const {
-    if (index < 0 || index >= count_ || items_ == nullptr) return nullptr;
-    return items_[index];
-}
-
 void __FCCollection::Add(__FCBase* item) {
     ReserveRoom(1);
     items_[count_] = item;
