@@ -1,16 +1,31 @@
 #include "framework/FCCollection.h"
 
+#include "framework/BlockPool.h"
+
+#include <algorithm>
+
+namespace {
+
+// The first growth: most collections (an entry's notes) never need more.
+constexpr int32_t kFirstCapacity = 10;
+using FirstSlots = BlockPool<kFirstCapacity * sizeof(__FCBase*)>;
+
+__FCBase** NewSlots(int32_t capacity) {
+    return static_cast<__FCBase**>(FirstSlots::Take(static_cast<size_t>(capacity) * sizeof(__FCBase*)));
+}
+
+void FreeSlots(__FCBase** slots, int32_t capacity) {
+    FirstSlots::Give(slots, static_cast<size_t>(capacity) * sizeof(__FCBase*));
+}
+
+} // namespace
+
 __FCCollection::~__FCCollection() {
     ClearAll();
-    delete[] items_;
+    FreeSlots(items_, capacity_);
 }
 
 const char* __FCCollection::ClassName() const { return "__FCCollection"; }
-
-__FCBase* __FCCollection::GetItemAt(int32_t index) const {
-    if (index < 0 || index >= count_ || items_ == nullptr) return nullptr;
-    return items_[index];
-}
 
 void __FCCollection::Add(__FCBase* item) {
     ReserveRoom(1);
@@ -22,9 +37,10 @@ void __FCCollection::ReserveRoom(int32_t k) {
     if (capacity_ >= count_ + k) return;
     const int32_t step = count_ > 10000 ? 1000 : count_ > 1000 ? 100 : count_ > 100 ? 50 : 10;
     const int32_t newCapacity = step * ((count_ + k + step) / step);
-    __FCBase** grown = new __FCBase*[newCapacity];
-    for (int32_t i = 0; i < newCapacity; ++i) grown[i] = i < count_ ? items_[i] : nullptr;
-    delete[] items_;
+    __FCBase** grown = NewSlots(newCapacity);
+    std::copy(items_, items_ + count_, grown);
+    std::fill(grown + count_, grown + newCapacity, nullptr);
+    FreeSlots(items_, capacity_);
     items_ = grown;
     capacity_ = newCapacity;
 }

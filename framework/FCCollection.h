@@ -41,7 +41,9 @@ public:
     int32_t GetCount() const { return count_; }
     int32_t GetCapacity() const { return capacity_; }
     // Null for a negative index, one not below the count, or before the first growth.
-    __FCBase* GetItemAt(int32_t index) const;
+    __FCBase* GetItemAt(int32_t index) const {
+        return index < 0 || index >= count_ || items_ == nullptr ? nullptr : items_[index];
+    }
     // Appends; the collection owns the item from now on.
     void Add(__FCBase* item);
     // Room for k more items.

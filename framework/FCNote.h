@@ -4,6 +4,7 @@
 #include "framework/FCBase.h"
 #include "host/HostRecords.h"
 
+#include <cstddef>
 #include <cstdint>
 
 class FCNoteEntry;
@@ -13,6 +14,10 @@ public:
     FCNote(NoteRecord* record, int32_t index, FCNoteEntry* entry) : record_(record), index_(index), entry_(entry) {}
 
     const char* ClassName() const override;
+
+    // Every entry of a layer makes its own.
+    static void* operator new(size_t bytes);
+    static void operator delete(void* block, size_t bytes);
 
     // Null once the entry's record is gone (a frame reloaded with fewer entries).
     NoteRecord* GetRecord() const { return record_; }

@@ -1,5 +1,7 @@
 #include "framework/FCNoteEntry.h"
 
+#include "framework/BlockPool.h"
+
 const char* FCNoteEntry::ClassName() const { return "FCNoteEntry"; }
 
 void FCNoteEntry::BuildNotes() {
@@ -19,3 +21,7 @@ void FCNoteEntry::Rebind(TgfFrame* frame, EntryRecord* record) {
         note->Rebind(record != nullptr && k < kMaxNotesPerEntry ? &record->notes[k] : nullptr);
     }
 }
+
+void* FCNoteEntry::operator new(size_t bytes) { return BlockPool<sizeof(FCNoteEntry)>::Take(bytes); }
+
+void FCNoteEntry::operator delete(void* block, size_t bytes) { BlockPool<sizeof(FCNoteEntry)>::Give(block, bytes); }

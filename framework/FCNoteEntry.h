@@ -6,6 +6,7 @@
 #include "framework/FCNote.h"
 #include "host/HostRecords.h"
 
+#include <cstddef>
 #include <cstdint>
 
 class FCArticulations;
@@ -15,6 +16,10 @@ public:
     FCNoteEntry(EntryRecord* record, TgfFrame* frame) : record_(record), frame_(frame) {}
 
     const char* ClassName() const override;
+
+    // A layer makes and drops thousands at a time.
+    static void* operator new(size_t bytes);
+    static void operator delete(void* block, size_t bytes);
 
     // 0 when the entry has no record.
     uint32_t GetEntryNumber() const { return record_ == nullptr ? 0 : record_->entryNumber; }

@@ -95,6 +95,12 @@ bool FCNoteEntryLayer::Load() {
 
 void FCNoteEntryLayer::BuildEntries() {
     frameFirstItem_.assign(static_cast<size_t>(frameCount_) + 1, GetCount());
+    // One growth for the whole layer rather than one every few entries.
+    int32_t total = 0;
+    for (int32_t i = 0; i < frameCount_; ++i) {
+        if (frames_[i] != nullptr) total += EntryCountOf(*frames_[i]);
+    }
+    if (total > 0) ReserveRoom(total);
     FCNoteEntry* previous = nullptr;
     for (int32_t i = 0; i < frameCount_; ++i) {
         frameFirstItem_[i] = GetCount();

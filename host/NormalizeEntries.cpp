@@ -50,8 +50,9 @@ void NormalizeEntry(EntryRecord& entry) {
                          ((static_cast<uint32_t>(static_cast<uint16_t>(note.noteId)) & 0x1Fu) << 16);
     }
 
-    for (int k = notes; k < kMaxNotesPerEntry; ++k) {
-        std::memset(&entry.notes[k], 0, sizeof(NoteRecord));
+    // The notes not in use, cleared in one stretch.
+    if (notes < kMaxNotesPerEntry) {
+        std::memset(&entry.notes[notes], 0, static_cast<size_t>(kMaxNotesPerEntry - notes) * sizeof(NoteRecord));
     }
 
     if (notes == 0) {

@@ -217,10 +217,18 @@ private:
         MeasureWalker walker(measureNode, measure.divisionsAtStart, [this, &measure] { return Where(measure); });
         WalkStep step;
         std::vector<VoiceSlot> chord; // the events the current chord has made, one per staff
+        // Notes come voice after voice: the reach looked up last is most often the next one's.
+        Rational* reach = nullptr;
+        int reachStaff = 0;
+        std::string reachVoice;
         while (walker.Next(step)) {
             if (step.type == StepType::Forward || step.type == StepType::Note) {
-                Rational& reach = measure.voiceReach[{part_.LayerStaff(step.staff, step.voice), step.voice}];
-                reach = std::max(reach, step.type == StepType::Note ? step.start + step.duration : walker.Cursor());
+                if (reach == nullptr || step.staff != reachStaff || step.voice != reachVoice) {
+                    reach = &measure.voiceReach[{part_.LayerStaff(step.staff, step.voice), step.voice}];
+                    reachStaff = step.staff;
+                    reachVoice = step.voice;
+                }
+                *reach = std::max(*reach, step.type == StepType::Note ? step.start + step.duration : walker.Cursor());
             }
             if (step.type != StepType::Note) continue;
             ReadNote(measure, step, chord, walker.Divisions(), walker);

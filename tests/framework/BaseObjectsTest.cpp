@@ -1,4 +1,5 @@
 // Strings and collections: growth steps, ownership, iteration and class identity.
+#include "framework/BlockPool.h"
 #include "framework/FCCollection.h"
 #include "framework/FCMusicRegion.h"
 #include "framework/FCString.h"
@@ -186,6 +187,23 @@ TEST(FCCollection, ItemsAppendedDuringAWalkAreVisited) {
     c.Add(new __FCBase);
     Appender v(&c);
     EXPECT_EQ(c.ForEach(&v), 25);
+}
+
+TEST(BlockPool, ReusesBlocksOfItsSizeAndLeavesOthersToTheHeap) {
+    using Pool = BlockPool<24>;
+    void* block = Pool::Take(24);
+    const size_t kept = Pool::Kept();
+    Pool::Give(block, 24);
+    void* other = Pool::Take(40);
+    Pool::Give(other, 40);
+    if (BEATCLONE_BLOCK_POOL_BYPASS) {
+        EXPECT_EQ(Pool::Kept(), kept);
+        return;
+    }
+    EXPECT_EQ(Pool::Kept(), kept + 1);
+    EXPECT_EQ(Pool::Take(24), block);
+    EXPECT_EQ(Pool::Kept(), kept);
+    Pool::Give(block, 24);
 }
 
 TEST(ClassIdentity, NamesAreComparedByTheirStaticText) {
