@@ -57,32 +57,47 @@ private:
     size_t levels_ = 0; // level marks in the current run, which may span calls
 };
 
-// Whether any element nests deeper than `levels`: a walk through the tree, far cheaper than
-// passing every byte of the saved text through CappedIndent.
-bool NestsDeeperThan(const pugi::xml_document& document, int levels) {
-    int depth = 0;
-    pugi::xml_node node = document.first_child();
-    while (node) {
-        if (pugi::xml_node child = node.first_child(); child && node.type() == pugi::node_element) {
-            if (++depth > levels) return true;
-            node = child;
-            continue;
-        }
-        while (node && !node.next_sibling()) {
-            node = node.parent();
-            if (node == document) return false;
-            --depth;
-        }
-        if (node) node = node.next_sibling();
+// pugixml's own walk: one call a node, where stepping through the tree from outside the
+// library costs several.
+class DepthWalker : public pugi::xml_tree_walker {
+public:
+    explicit DepthWalker(size_t limit) : limit_(limit) {}
+
+    bool for_each(pugi::xml_node& node) override {
+        size_t depth = static_cast<size_t>(this->depth()) + 1;
+        if (depth <= deepest_) return true;
+        deepest_ = depth;
+        if (depth <= limit_ || node.type() != pugi::node_element) return true;
+        at_ = node;
+        return false;
     }
-    return false;
-}
+
+    size_t deepest_ = 0;
+    pugi::xml_node at_;
+
+private:
+    size_t limit_;
+};
 
 } // namespace
 
+size_t DeepestNesting(const pugi::xml_document& document, size_t limit, pugi::xml_node* at) {
+    DepthWalker walker(limit);
+    pugi::xml_document& walked = const_cast<pugi::xml_document&>(document); // traverse only reads
+    walked.traverse(walker);
+    if (at != nullptr) *at = walker.at_;
+    return walker.deepest_;
+}
+
 void SaveIndented(const pugi::xml_document& document, pugi::xml_writer& out) {
-    // Real scores nest far less deep than the cap: pugixml's own indenting writes them as is.
-    if (!NestsDeeperThan(document, kMaxIndentLevels)) {
+    SaveIndented(document, out, DeepestNesting(document, kMaxIndentLevels + 1));
+}
+
+void SaveIndented(const pugi::xml_document& document, pugi::xml_writer& out, size_t deepest) {
+    if (deepest == 0) deepest = DeepestNesting(document, kMaxIndentLevels + 1);
+    // Real scores nest far less deep than the cap (a node at depth d is indented d - 1 levels):
+    // pugixml's own indenting writes them as they are.
+    if (deepest <= kMaxIndentLevels + 1) {
         document.save(out, "  ", pugi::format_indent, pugi::encoding_utf8);
         return;
     }

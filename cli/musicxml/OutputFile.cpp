@@ -29,7 +29,7 @@ void DeclareUtf8(const pugi::xml_document& document) {
 }
 
 // Writes the text through `fd` and closes it; answers errno on failure, else 0.
-int WriteText(const pugi::xml_document& document, int fd) {
+int WriteText(const ScoreFile& score, int fd) {
     // Large stdio buffers: pugixml hands over its output in small pieces. The buffer is our
     // own: given none, glibc ignores the size asked for and writes in 4 KB pieces.
     constexpr size_t kBufferBytes = size_t{1} << 20;
@@ -42,7 +42,7 @@ int WriteText(const pugi::xml_document& document, int fd) {
     }
     std::setvbuf(file, buffer.get(), _IOFBF, kBufferBytes);
     pugi::xml_writer_file writer(file);
-    SaveIndented(document, writer);
+    SaveIndented(score.document, writer, score.depth);
     int e = std::ferror(file) != 0 ? (errno ? errno : EIO) : 0;
     if (std::fclose(file) != 0 && e == 0) e = errno;
     return e;
@@ -51,7 +51,7 @@ int WriteText(const pugi::xml_document& document, int fd) {
 void WriteArchive(const ScoreFile& score, const std::string& path) {
     MxlContents contents;
     contents.rootPath = score.rootPath;
-    contents.rootBytes = SerializeScore(score.document);
+    contents.rootBytes = SerializeScore(score);
     contents.others = score.otherMembers;
     WriteMxlArchive(path, contents);
 }
@@ -90,7 +90,7 @@ void WriteToStream(const ScoreFile& score, ScoreFormat format, std::ostream& out
         if (!CopyFileTo(temp.Path(), out)) Fail("cannot write to standard output");
     } else {
         pugi::xml_writer_stream writer(out);
-        SaveIndented(score.document, writer);
+        SaveIndented(score.document, writer, score.depth);
     }
     out.flush();
     if (!out) Fail("cannot write to standard output");
@@ -108,7 +108,7 @@ void WriteInto(const ScoreFile& score, const std::string& path, ScoreFormat form
         e = CopyFileToFd(temp.Path(), fd);
         if (::close(fd) != 0 && e == 0) e = errno;
     } else {
-        e = WriteText(score.document, fd);
+        e = WriteText(score, fd);
     }
     if (e != 0) Fail(path + ": cannot write: " + std::strerror(e));
 }
@@ -144,7 +144,7 @@ void ReplaceFile(const ScoreFile& score, const std::string& path, ScoreFormat fo
     if (format == ScoreFormat::Compressed) {
         temp.CloseFd();
         WriteArchive(score, temp.Path());
-    } else if (int e = WriteText(score.document, temp.TakeFd()); e != 0) {
+    } else if (int e = WriteText(score, temp.TakeFd()); e != 0) {
         Fail(named + ": cannot write: " + std::strerror(e));
     }
     // mkstemp makes the file its owner's alone; a score keeps the mode it had, or gets the

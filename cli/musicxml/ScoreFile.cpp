@@ -81,6 +81,7 @@ void ParseUtf8(const std::string& name, const char* data, size_t size, ScoreFile
     CheckXmlInput(name, data, size);
     pugi::xml_parse_result result = out.document.load_buffer(data, size, kParseOptions, pugi::encoding_utf8);
     if (!result) Malformed(name, data, size, result);
+    out.depth = CheckXmlDepth(name, out.document, data, size);
 }
 
 } // namespace
@@ -113,6 +114,7 @@ void LoadScoreFile(const std::string& path, ScoreFile& out) {
         return;
     }
     CheckXmlInput(path, text.get(), size);
+    const char* parsed = text.get();
     // Parsed in place: the document takes the buffer, so a large score is held only once.
     pugi::xml_parse_result result =
         out.document.load_buffer_inplace_own(text.release(), size, kParseOptions, pugi::encoding_utf8);
@@ -121,12 +123,21 @@ void LoadScoreFile(const std::string& path, ScoreFile& out) {
         text = ReadFile(path, kMaxFileBytes, size);
         Malformed(path, text.get(), size, result);
     }
+    // Parsing in place keeps the line breaks where they were, so places still read true.
+    out.depth = CheckXmlDepth(path, out.document, parsed, size);
 }
 
 std::string SerializeScore(const pugi::xml_document& document) {
     std::ostringstream text;
     pugi::xml_writer_stream writer(text);
     SaveIndented(document, writer);
+    return text.str();
+}
+
+std::string SerializeScore(const ScoreFile& score) {
+    std::ostringstream text;
+    pugi::xml_writer_stream writer(text);
+    SaveIndented(score.document, writer, score.depth);
     return text.str();
 }
 

@@ -21,6 +21,8 @@ struct ScoreFile {
     // which are written back unchanged.
     std::string rootPath = "score.musicxml";
     std::vector<ArchiveMember> otherMembers;
+    // How deep the document read nests (DeepestNesting); 0: not known, to be found on saving.
+    size_t depth = 0;
 };
 
 // The parse and save options: everything in the file is kept.
@@ -39,6 +41,7 @@ void ParseScoreText(const std::string& name, const char* data, size_t size, Scor
 
 // The document as UTF-8 MusicXML text.
 std::string SerializeScore(const pugi::xml_document& document);
+std::string SerializeScore(const ScoreFile& score);
 
 // Writes the score to `path` in `format` as OutputFile.h tells; "-" is standard output.
 // Throws CliError(OutputFailed).

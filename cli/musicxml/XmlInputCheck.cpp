@@ -1,6 +1,7 @@
 #include "cli/musicxml/XmlInputCheck.h"
 
 #include "cli/CliError.h"
+#include "cli/musicxml/IndentedSave.h"
 #include "host/Utf8.h"
 
 #include <algorithm>
@@ -144,22 +145,33 @@ size_t DecodeUtf8(const unsigned char* s, size_t left, uint32_t& c) {
     return c < least || (c >= 0xD800 && c <= 0xDFFF) ? 0 : length;
 }
 
+// Sixteen bytes as one vector, for the plain-text scan (the compiler's vector extension:
+// SSE2 on x86-64, plain words where there is no vector unit).
+using Block = unsigned char __attribute__((vector_size(16)));
+
+bool PlainByte(unsigned char c) { return c >= 0x20 ? c < 0x80 : c == '\n' || c == '\t' || c == '\r'; }
+
+bool PlainBlock(const unsigned char* s) {
+    Block b;
+    std::memcpy(&b, s, sizeof b);
+    Block bad = (b >= 0x80) | ((b < 0x20) & (b != '\n') & (b != '\t') & (b != '\r'));
+    uint64_t halves[2];
+    std::memcpy(halves, &bad, sizeof halves);
+    return (halves[0] | halves[1]) == 0;
+}
+
 void CheckCharacters(const std::string& name, const char* data, size_t size) {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(data);
     size_t i = 0;
     // A UTF-8 byte order mark is the parser's to skip.
     if (StartsWith(data, size, "\xEF\xBB\xBF")) i = 3;
     while (i < size) {
-        // Plain ASCII text, the bulk of any score: eight bytes at a time while none is a control
-        // character or has its top bit set, then byte by byte.
-        while (size - i >= 8) {
-            uint64_t word;
-            std::memcpy(&word, s + i, 8);
-            constexpr uint64_t kOnes = 0x0101010101010101ull, kTops = 0x8080808080808080ull;
-            if (((word | ((word | kTops) - 0x20 * kOnes)) & kTops) != kTops || (word & kTops) != 0) break;
-            i += 8;
-        }
-        while (i < size && s[i] >= 0x20 && s[i] < 0x80) ++i;
+        // Plain ASCII text and line breaks, the bulk of any score: sixteen bytes at a time while
+        // none is another control character or has its top bit set, then byte by byte.
+        while (size - i >= sizeof(Block) && PlainBlock(s + i)) i += sizeof(Block);
+        for (size_t end = std::min(size, i + sizeof(Block)); i < end && PlainByte(s[i]);) ++i;
+        if (i == size) break;
+        if (PlainByte(s[i])) continue;
         if (i == size) break;
         uint32_t c = 0;
         size_t length = DecodeUtf8(s + i, size - i, c);
@@ -379,9 +391,41 @@ std::optional<std::string> TextAsUtf8(const std::string& name, const char* data,
     return std::nullopt;
 }
 
+namespace {
+
+// Whether every '&' of the text begins one of the five references XML defines, which mean
+// the same wherever they stand; any other needs the markup walk to be judged.
+bool OnlyPlainReferences(const char* data, size_t size) {
+    const char* end = data + size;
+    for (const char* at = data; (at = static_cast<const char*>(std::memchr(at, '&', end - at))) != nullptr;) {
+        ++at;
+        bool plain = false;
+        for (std::string_view known : {"amp;", "lt;", "gt;", "quot;", "apos;"})
+            plain = plain ||
+                    (static_cast<size_t>(end - at) >= known.size() && std::memcmp(at, known.data(), known.size()) == 0);
+        if (!plain) return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void CheckXmlInput(const std::string& name, const char* data, size_t size) {
     CheckCharacters(name, data, size);
-    MarkupCheck(name, data, size).Run();
+    // The walk also counts the depth; without it, CheckXmlDepth does once the tree is built.
+    if (!OnlyPlainReferences(data, size)) MarkupCheck(name, data, size).Run();
+}
+
+size_t CheckXmlDepth(const std::string& name, const pugi::xml_document& document, const char* data, size_t size) {
+    pugi::xml_node deep;
+    size_t deepest = DeepestNesting(document, kMaxXmlDepth, &deep);
+    if (deep) {
+        ptrdiff_t offset = deep.offset_debug();
+        size_t at = offset > 0 ? static_cast<size_t>(offset - 1) : 0; // at its '<'
+        Refuse(name, data, size, at,
+               "elements nested more than " + std::to_string(kMaxXmlDepth) + " deep, far deeper than MusicXML goes");
+    }
+    return deepest;
 }
 
 } // namespace beatclone::cli

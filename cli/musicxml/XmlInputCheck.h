@@ -3,6 +3,8 @@
 // turn into something else.
 #pragma once
 
+#include <pugixml.hpp>
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -24,9 +26,14 @@ std::optional<std::string> TextAsUtf8(const std::string& name, const char* data,
 // - an entity reference other than the five XML defines (&amp; &lt; &gt; &quot; &apos;): the
 //   parser does not expand them, so they would be written back as literal text;
 // - a character reference to a character XML does not allow, or one that does not parse;
-// - elements nested deeper than kMaxXmlDepth.
+// - elements nested deeper than kMaxXmlDepth, when it holds references other than those five
+//   (else CheckXmlDepth tells, once the text is parsed: cheaper than a walk over the markup).
 // Text that is not well-formed in other ways is left to the parser to report.
 void CheckXmlInput(const std::string& name, const char* data, size_t size);
+
+// Throws CliError(BadInput) naming `name` and the place when `document`, parsed from `data`,
+// nests elements deeper than kMaxXmlDepth; else answers its DeepestNesting.
+size_t CheckXmlDepth(const std::string& name, const pugi::xml_document& document, const char* data, size_t size);
 
 // "line 3, column 14" for the character at byte `offset` of UTF-8 text.
 std::string TextPosition(const char* data, size_t size, size_t offset);

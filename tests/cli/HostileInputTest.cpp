@@ -96,7 +96,8 @@ TEST(HostileInput, TextThatWouldNotComeOutAsItWentInIsRefusedWithItsPlace) {
     declared.replace(0, 21, "<?xml version=\"1.0\" encoding=\"windows-1252\"?>");
     EXPECT_NE(Refusal(declared).find("(the score declares the encoding windows-1252)"), std::string::npos);
     std::string deep = ScoreWith(std::string(300, 'x'));
-    for (size_t d = 0; d < kMaxXmlDepth; ++d) deep.insert(deep.find("</part-name>"), "<a>");
+    for (size_t d = 0; d < kMaxXmlDepth; ++d) deep.insert(deep.find("</part-name>"), "<a></a>", 3);
+    for (size_t d = 0; d < kMaxXmlDepth; ++d) deep.insert(deep.find("</part-name>"), "</a>");
     EXPECT_NE(Refusal(deep).find("elements nested more than 256 deep"), std::string::npos);
     // In comments and attribute values as in text; in a comment, a reference is plain text.
     EXPECT_NE(Refusal("<!-- \xFF -->" + ScoreWith("")).find("line 1, column 6: bytes"), std::string::npos);
