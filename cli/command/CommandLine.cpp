@@ -203,6 +203,10 @@ int RunCommand(const std::vector<std::string>& args, std::istream& in, std::ostr
         return report(e.Code(), e.what());
     } catch (const std::bad_alloc&) {
         return report(ExitCode::OutOfMemory, "out of memory");
+    } catch (const std::exception& e) {
+        // A fault of this program's own, not of the score: said as such rather than an abort.
+        return report(ExitCode::ModuleFailed, std::string("internal error (") + e.what() +
+                                                  "); nothing was written. Please report it with the score");
     }
 }
 

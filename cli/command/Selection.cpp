@@ -195,12 +195,12 @@ std::vector<size_t> MeasuresNumbered(const Part& part, const std::string& number
     return found;
 }
 
-struct MeasureSpec {
+struct NumberAndOccurrence {
     std::string number;
     size_t occurrence = 0; // 0: not given
 };
 
-MeasureSpec SplitOccurrence(const std::string& text) {
+NumberAndOccurrence SplitOccurrence(const std::string& text) {
     size_t hash = text.rfind('#');
     if (hash == std::string::npos || !AllDigits(text.substr(hash + 1))) return {text, 0};
     return {Trim(text.substr(0, hash)), static_cast<size_t>(std::stoul(text.substr(hash + 1)))};
@@ -222,17 +222,17 @@ std::string MeasureRange(const Part& part) {
 std::optional<size_t> ResolveMeasure(const Part& part, const std::string& text, std::optional<size_t> from,
                                      const std::string& selection) {
     std::vector<size_t> found = MeasuresNumbered(part, text);
-    MeasureSpec spec{text, 0};
+    NumberAndOccurrence wanted{text, 0};
     if (found.empty()) {
-        spec = SplitOccurrence(text);
-        if (spec.occurrence == 0) return std::nullopt;
-        found = MeasuresNumbered(part, spec.number);
+        wanted = SplitOccurrence(text);
+        if (wanted.occurrence == 0) return std::nullopt;
+        found = MeasuresNumbered(part, wanted.number);
         if (found.empty()) return std::nullopt;
-        if (spec.occurrence > found.size())
-            Fail(selection, "measure " + spec.number + " is printed " + std::to_string(found.size()) +
+        if (wanted.occurrence > found.size())
+            Fail(selection, "measure " + wanted.number + " is printed " + std::to_string(found.size()) +
                                 (found.size() == 1 ? " time" : " times") + " in part " + part.id + "; there is no \"" +
                                 text + "\"");
-        return found[spec.occurrence - 1];
+        return found[wanted.occurrence - 1];
     }
     if (found.size() == 1) return found.front();
     if (from) {
