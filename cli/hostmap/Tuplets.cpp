@@ -246,9 +246,10 @@ private:
     void SetTimeModification(Event& e) const {
         int64_t actual = 1, normal = 1;
         bool overflow = false;
-        for (const LaidTuplet& t : open_)
-            overflow |=
-                __builtin_mul_overflow(actual, t.actual, &actual) | __builtin_mul_overflow(normal, t.normal, &normal);
+        for (const LaidTuplet& t : open_) {
+            overflow |= __builtin_mul_overflow(actual, t.actual, &actual);
+            overflow |= __builtin_mul_overflow(normal, t.normal, &normal);
+        }
         if (overflow) {
             // Reduced as it goes, the product may still fit; else TimeOverflow.
             Rational product(1);
