@@ -41,8 +41,9 @@ struct PugiFree {
 };
 using PugiBuffer = std::unique_ptr<char, PugiFree>;
 
-// The file's first `limit` bytes (all of it when shorter); a file over 1 GiB is refused.
-PugiBuffer ReadFile(const std::string& path, std::streamoff limit, size_t& size) {
+// The file's first `limit` bytes (all of it when shorter); a file over 1 GiB is refused. When
+// the text is UTF-8, `scan` checks each piece just read, while it is still in the cache.
+PugiBuffer ReadFile(const std::string& path, std::streamoff limit, size_t& size, TextScan* scan = nullptr) {
     CheckFile(path);
     std::ifstream in(path, std::ios::binary);
     if (!in) throw CliError(ExitCode::BadInput, path + ": cannot open: " + std::strerror(errno));
@@ -54,8 +55,15 @@ PugiBuffer ReadFile(const std::string& path, std::streamoff limit, size_t& size)
     size = static_cast<size_t>(std::min(length, limit));
     PugiBuffer bytes(static_cast<char*>(pugi::get_memory_allocation_function()(std::max<size_t>(size, 1))));
     if (!bytes) throw std::bad_alloc();
-    if (size > 0 && !in.read(bytes.get(), static_cast<std::streamsize>(size)))
-        throw CliError(ExitCode::BadInput, path + ": cannot read");
+    constexpr size_t kPiece = size_t{1} << 20;
+    for (size_t got = 0; got < size;) {
+        const size_t piece = std::min(kPiece, size - got);
+        if (!in.read(bytes.get() + got, static_cast<std::streamsize>(piece)))
+            throw CliError(ExitCode::BadInput, path + ": cannot read");
+        if (got == 0 && scan != nullptr && !IsUtf8Text(bytes.get(), piece)) scan = nullptr;
+        got += piece;
+        if (scan != nullptr) scan->Scan(bytes.get(), got, got == size);
+    }
     return bytes;
 }
 
@@ -107,13 +115,14 @@ void LoadScoreFile(const std::string& path, ScoreFile& out) {
         return;
     }
     out.format = ScoreFormat::Uncompressed;
-    text = ReadFile(path, kMaxFileBytes, size);
+    TextScan scan(path);
+    text = ReadFile(path, kMaxFileBytes, size, &scan);
     if (std::optional<std::string> utf8 = TextAsUtf8(path, text.get(), size)) {
         text.reset();
         ParseUtf8(path, utf8->data(), utf8->size(), out); // rare, and worth a copy
         return;
     }
-    CheckXmlInput(path, text.get(), size);
+    CheckXmlInput(path, text.get(), size, scan);
     const char* parsed = text.get();
     // Parsed in place: the document takes the buffer, so a large score is held only once.
     pugi::xml_parse_result result =

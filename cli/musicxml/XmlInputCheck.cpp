@@ -145,39 +145,77 @@ size_t DecodeUtf8(const unsigned char* s, size_t left, uint32_t& c) {
     return c < least || (c >= 0xD800 && c <= 0xDFFF) ? 0 : length;
 }
 
-// Sixteen bytes as one vector, for the plain-text scan (the compiler's vector extension:
-// SSE2 on x86-64, plain words where there is no vector unit).
-using Block = unsigned char __attribute__((vector_size(16)));
+bool PlainByte(unsigned char c) { return c >= 0x20 ? c < 0x80 && c != '&' : c == '\n' || c == '\t' || c == '\r'; }
 
-bool PlainByte(unsigned char c) { return c >= 0x20 ? c < 0x80 : c == '\n' || c == '\t' || c == '\r'; }
+// The longest of the five references XML defines, after its '&'.
+constexpr size_t kLongestPlainReference = 5;
 
-bool PlainBlock(const unsigned char* s) {
-    Block b;
-    std::memcpy(&b, s, sizeof b);
-    Block bad = (b >= 0x80) | ((b < 0x20) & (b != '\n') & (b != '\t') & (b != '\r'));
-    uint64_t halves[2];
-    std::memcpy(halves, &bad, sizeof halves);
-    return (halves[0] | halves[1]) == 0;
+// Whether the text after an '&' begins one of the five references XML defines, which mean
+// the same wherever they stand; any other needs the markup walk to be judged.
+bool PlainReferenceAt(const char* at, size_t left) {
+    for (std::string_view known : {"amp;", "lt;", "gt;", "quot;", "apos;"})
+        if (left >= known.size() && std::memcmp(at, known.data(), known.size()) == 0) return true;
+    return false;
 }
 
-void CheckCharacters(const std::string& name, const char* data, size_t size) {
-    const unsigned char* s = reinterpret_cast<const unsigned char*>(data);
+// Sixteen bytes as one vector, for the plain-text scan (the compiler's vector extension:
+// SSE2 on x86-64, plain words where there is no vector unit).
+using Block = signed char __attribute__((vector_size(16)));
+
+// The bytes of a block that are '&' or neither plain ASCII nor a line break or tab, as lanes
+// of -1. As signed bytes, everything from 0x80 up is below 0x20 as well; tab and carriage
+// return are the two controls that read 13 with bit 2 set.
+Block UnusualBytes(const unsigned char* s) {
+    Block b;
+    std::memcpy(&b, s, sizeof b);
+    return ((b < 0x20) & ~((b == '\n') | ((b | 4) == '\r'))) | (b == '&');
+}
+
+bool AnyLane(Block b) {
+    uint64_t halves[2];
+    std::memcpy(halves, &b, sizeof halves);
+    return (halves[0] | halves[1]) != 0;
+}
+
+// How many of the bytes from `s` on, in whole runs of 64, are plain: four blocks are tested
+// together, which keeps the scan near the speed of reading memory.
+size_t PlainPrefix(const unsigned char* s, size_t size) {
     size_t i = 0;
+    for (; size - i >= 4 * sizeof(Block); i += 4 * sizeof(Block)) {
+        const Block unusual =
+            UnusualBytes(s + i) | UnusualBytes(s + i + 16) | UnusualBytes(s + i + 32) | UnusualBytes(s + i + 48);
+        if (AnyLane(unusual)) break;
+    }
+    while (size - i >= sizeof(Block) && !AnyLane(UnusualBytes(s + i))) i += sizeof(Block);
+    return i;
+}
+
+} // namespace
+
+void TextScan::Scan(const char* data, size_t size, bool complete) {
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(data);
+    size_t i = at_;
     // A UTF-8 byte order mark is the parser's to skip.
-    if (StartsWith(data, size, "\xEF\xBB\xBF")) i = 3;
+    if (i == 0 && StartsWith(data, size, "\xEF\xBB\xBF")) i = 3;
     while (i < size) {
-        // Plain ASCII text and line breaks, the bulk of any score: sixteen bytes at a time while
-        // none is another control character or has its top bit set, then byte by byte.
-        while (size - i >= sizeof(Block) && PlainBlock(s + i)) i += sizeof(Block);
+        // Plain ASCII text and line breaks, the bulk of any score, a vector at a time while none
+        // is '&', another control character or has its top bit set; then byte by byte.
+        i += PlainPrefix(s + i, size - i);
         for (size_t end = std::min(size, i + sizeof(Block)); i < end && PlainByte(s[i]);) ++i;
         if (i == size) break;
         if (PlainByte(s[i])) continue;
-        if (i == size) break;
+        // A character or reference that may go on past what has arrived waits for the rest.
+        if (!complete && size - i <= kLongestPlainReference) break;
+        if (s[i] == '&') {
+            onlyPlainReferences_ = onlyPlainReferences_ && PlainReferenceAt(data + i + 1, size - i - 1);
+            ++i;
+            continue;
+        }
         uint32_t c = 0;
         size_t length = DecodeUtf8(s + i, size - i, c);
         if (length == 0) {
             std::string declared(DeclaredEncoding(data, size));
-            Refuse(name, data, size, i,
+            Refuse(name_, data, size, i,
                    "bytes that are not UTF-8" +
                        (declared.empty() ? std::string() : " (the score declares the encoding " + declared + ")") +
                        "; save the score as UTF-8");
@@ -185,11 +223,16 @@ void CheckCharacters(const std::string& name, const char* data, size_t size) {
         if (!IsXmlChar(c)) {
             char code[16];
             std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-            Refuse(name, data, size, i, std::string("the character ") + code + ", which XML does not allow; remove it");
+            Refuse(name_, data, size, i,
+                   std::string("the character ") + code + ", which XML does not allow; remove it");
         }
         i += length;
     }
+    at_ = std::min(i, size);
+    complete_ = complete;
 }
+
+namespace {
 
 // Walks the markup of well-formed text: element depth, and the references in character data
 // and attribute values. Where the text is not well-formed it stops, for the parser to report.
@@ -391,29 +434,26 @@ std::optional<std::string> TextAsUtf8(const std::string& name, const char* data,
     return std::nullopt;
 }
 
-namespace {
-
-// Whether every '&' of the text begins one of the five references XML defines, which mean
-// the same wherever they stand; any other needs the markup walk to be judged.
-bool OnlyPlainReferences(const char* data, size_t size) {
-    const char* end = data + size;
-    for (const char* at = data; (at = static_cast<const char*>(std::memchr(at, '&', end - at))) != nullptr;) {
-        ++at;
-        bool plain = false;
-        for (std::string_view known : {"amp;", "lt;", "gt;", "quot;", "apos;"})
-            plain = plain ||
-                    (static_cast<size_t>(end - at) >= known.size() && std::memcmp(at, known.data(), known.size()) == 0);
-        if (!plain) return false;
-    }
-    return true;
+bool IsUtf8Text(const char* data, size_t size) {
+    size_t bom = 0;
+    if (DetectEncoding(data, size, bom) != Encoding::Utf8) return false;
+    // A declaration cut off here might still name another encoding.
+    return !StartsWith(data, size, "<?xml") || std::string_view(data, size).find("?>") != std::string_view::npos;
 }
 
-} // namespace
-
 void CheckXmlInput(const std::string& name, const char* data, size_t size) {
-    CheckCharacters(name, data, size);
+    TextScan scan(name);
+    scan.Scan(data, size, true);
+    CheckXmlInput(name, data, size, scan);
+}
+
+void CheckXmlInput(const std::string& name, const char* data, size_t size, const TextScan& scanned) {
+    if (!scanned.Complete()) {
+        CheckXmlInput(name, data, size);
+        return;
+    }
     // The walk also counts the depth; without it, CheckXmlDepth does once the tree is built.
-    if (!OnlyPlainReferences(data, size)) MarkupCheck(name, data, size).Run();
+    if (!scanned.OnlyPlainReferences()) MarkupCheck(name, data, size).Run();
 }
 
 size_t CheckXmlDepth(const std::string& name, const pugi::xml_document& document, const char* data, size_t size) {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace beatclone::cli {
 
@@ -30,6 +31,35 @@ std::optional<std::string> TextAsUtf8(const std::string& name, const char* data,
 //   (else CheckXmlDepth tells, once the text is parsed: cheaper than a walk over the markup).
 // Text that is not well-formed in other ways is left to the parser to report.
 void CheckXmlInput(const std::string& name, const char* data, size_t size);
+
+// The character part of CheckXmlInput, run piece by piece as the text is read, while each
+// piece is still in the cache: a second pass over a large score's memory costs more than the
+// check itself. Throws as CheckXmlInput does.
+class TextScan {
+public:
+    explicit TextScan(std::string name) : name_(std::move(name)) {}
+
+    // Scans data[0, size), the text read so far, on from where the last call stopped. Until
+    // `complete`, the last few bytes may wait for the next call.
+    void Scan(const char* data, size_t size, bool complete);
+
+    // Whether the last Scan was given the whole text.
+    bool Complete() const { return complete_; }
+    // Whether every '&' scanned begins one of the five references XML defines.
+    bool OnlyPlainReferences() const { return onlyPlainReferences_; }
+
+private:
+    std::string name_;
+    size_t at_ = 0;
+    bool complete_ = false;
+    bool onlyPlainReferences_ = true;
+};
+
+// Whether the text, from its first bytes, is UTF-8: TextAsUtf8 would answer nothing.
+bool IsUtf8Text(const char* data, size_t size);
+
+// CheckXmlInput for text whose characters `scanned` has checked whole (else it checks them).
+void CheckXmlInput(const std::string& name, const char* data, size_t size, const TextScan& scanned);
 
 // Throws CliError(BadInput) naming `name` and the place when `document`, parsed from `data`,
 // nests elements deeper than kMaxXmlDepth; else answers its DeepestNesting.

@@ -105,6 +105,32 @@ TEST(HostileInput, TextThatWouldNotComeOutAsItWentInIsRefusedWithItsPlace) {
     EXPECT_EQ(Refusal("<!-- &c; \xE2\x99\xAD -->" + ScoreWith("&amp;&lt;&#233;&#x266D; &")), "");
 }
 
+// The file is checked piece by piece as it is read: wherever a piece ends, inside a character
+// or a reference, the verdict is the one on the whole text.
+TEST(HostileInput, TextCheckedInPiecesGetsTheWholeTextsVerdict) {
+    const auto verdict = [](const std::string& text, size_t piece) {
+        TextScan scan("in.xml");
+        try {
+            if (piece < text.size()) scan.Scan(text.data(), piece, false);
+            scan.Scan(text.data(), text.size(), true);
+        } catch (const CliError& e) {
+            return std::string(e.what());
+        }
+        return std::string(scan.OnlyPlainReferences() ? "plain" : "other references");
+    };
+    const std::string padding(70, 'x'); // past the vector steps
+    for (const std::string& text :
+         {padding + "Fl\xC3\xBBte &amp; \xE2\x99\xAD &lt;" + padding, padding + "&oboe; \xF0\x9D\x84\x9E" + padding,
+          padding + "a\xE2\x99" + padding, padding + "\xF0\x9D\x84", padding + "&am"}) {
+        const std::string whole = verdict(text, text.size());
+        for (size_t piece = 0; piece < text.size(); ++piece) EXPECT_EQ(verdict(text, piece), whole) << piece;
+    }
+    EXPECT_EQ(verdict(padding + "&amp;" + padding, 73), "plain");
+    EXPECT_EQ(verdict(padding + "&am", 71), "other references");
+    EXPECT_NE(verdict(padding + "a\xE2\x99" + padding, 72).find("column 72: bytes that are not UTF-8"),
+              std::string::npos);
+}
+
 TEST(HostileInput, OtherEncodingsAreReadAndWrittenAsUtf8) {
     const std::string name = "Fl\xC3\xBBte &amp; Oboe \xE2\x99\xAD";
     std::string utf16 = "\xFF\xFE";
