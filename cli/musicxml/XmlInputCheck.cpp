@@ -147,14 +147,18 @@ size_t DecodeUtf8(const unsigned char* s, size_t left, uint32_t& c) {
 
 bool PlainByte(unsigned char c) { return c >= 0x20 ? c < 0x80 && c != '&' : c == '\n' || c == '\t' || c == '\r'; }
 
-// The longest of the five references XML defines, after its '&'.
+// The five entities XML defines, which mean the same wherever they stand.
+constexpr std::string_view kPredefinedEntities[] = {"amp", "lt", "gt", "quot", "apos"};
+
+// The longest reference to one of them, after its '&'.
 constexpr size_t kLongestPlainReference = 5;
 
-// Whether the text after an '&' begins one of the five references XML defines, which mean
-// the same wherever they stand; any other needs the markup walk to be judged.
+// Whether the text after an '&' begins a reference to one of them; any other needs the
+// markup walk to be judged.
 bool PlainReferenceAt(const char* at, size_t left) {
-    for (std::string_view known : {"amp;", "lt;", "gt;", "quot;", "apos;"})
-        if (left >= known.size() && std::memcmp(at, known.data(), known.size()) == 0) return true;
+    for (std::string_view known : kPredefinedEntities)
+        if (left > known.size() && std::memcmp(at, known.data(), known.size()) == 0 && at[known.size()] == ';')
+            return true;
     return false;
 }
 
@@ -228,7 +232,7 @@ void TextScan::Scan(const char* data, size_t size, bool complete) {
         }
         i += length;
     }
-    at_ = std::min(i, size);
+    at_ = i;
     complete_ = complete;
 }
 
@@ -363,7 +367,7 @@ private:
         if (end == at_ || end == size_ || s_[end] != ';') return;
         std::string_view entity(s_ + at_, end - at_);
         at_ = end + 1;
-        for (std::string_view known : {"amp", "lt", "gt", "quot", "apos"})
+        for (std::string_view known : kPredefinedEntities)
             if (entity == known) return;
         Refuse(name_, s_, size_, start,
                "the entity reference &" + std::string(entity) +
