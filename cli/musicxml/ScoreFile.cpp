@@ -2,6 +2,7 @@
 
 #include "cli/CliError.h"
 #include "cli/musicxml/IndentedSave.h"
+#include "cli/musicxml/NestingBound.h"
 #include "cli/musicxml/XmlInputCheck.h"
 
 #include <cerrno>
@@ -42,8 +43,10 @@ struct PugiFree {
 using PugiBuffer = std::unique_ptr<char, PugiFree>;
 
 // The file's first `limit` bytes (all of it when shorter); a file over 1 GiB is refused. When
-// the text is UTF-8, `scan` checks each piece just read, while it is still in the cache.
-PugiBuffer ReadFile(const std::string& path, std::streamoff limit, size_t& size, TextScan* scan = nullptr) {
+// the text is UTF-8, `scan` checks and `nesting` counts each piece just read, while it is
+// still in the cache.
+PugiBuffer ReadFile(const std::string& path, std::streamoff limit, size_t& size, TextScan* scan = nullptr,
+                    NestingBound* nesting = nullptr) {
     CheckFile(path);
     std::ifstream in(path, std::ios::binary);
     if (!in) throw CliError(ExitCode::BadInput, path + ": cannot open: " + std::strerror(errno));
@@ -63,6 +66,7 @@ PugiBuffer ReadFile(const std::string& path, std::streamoff limit, size_t& size,
         if (got == 0 && scan != nullptr && !IsUtf8Text(bytes.get(), piece)) scan = nullptr;
         got += piece;
         if (scan != nullptr) scan->Scan(bytes.get(), got, got == size);
+        if (scan != nullptr && nesting != nullptr) nesting->Scan(bytes.get(), got, got == size);
     }
     return bytes;
 }
@@ -89,7 +93,9 @@ void ParseUtf8(const std::string& name, const char* data, size_t size, ScoreFile
     CheckXmlInput(name, data, size);
     pugi::xml_parse_result result = out.document.load_buffer(data, size, kParseOptions, pugi::encoding_utf8);
     if (!result) Malformed(name, data, size, result);
-    out.depth = CheckXmlDepth(name, out.document, data, size);
+    NestingBound nesting;
+    nesting.Scan(data, size, true);
+    out.depth = CheckXmlDepth(name, out.document, data, size, nesting.Bound());
 }
 
 } // namespace
@@ -116,7 +122,8 @@ void LoadScoreFile(const std::string& path, ScoreFile& out) {
     }
     out.format = ScoreFormat::Uncompressed;
     TextScan scan(path);
-    text = ReadFile(path, kMaxFileBytes, size, &scan);
+    NestingBound nesting;
+    text = ReadFile(path, kMaxFileBytes, size, &scan, &nesting);
     if (std::optional<std::string> utf8 = TextAsUtf8(path, text.get(), size)) {
         text.reset();
         ParseUtf8(path, utf8->data(), utf8->size(), out); // rare, and worth a copy
@@ -133,7 +140,7 @@ void LoadScoreFile(const std::string& path, ScoreFile& out) {
         Malformed(path, text.get(), size, result);
     }
     // Parsing in place keeps the line breaks where they were, so places still read true.
-    out.depth = CheckXmlDepth(path, out.document, parsed, size);
+    out.depth = CheckXmlDepth(path, out.document, parsed, size, nesting.Bound());
 }
 
 std::string SerializeScore(const pugi::xml_document& document) {

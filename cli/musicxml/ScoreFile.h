@@ -21,7 +21,8 @@ struct ScoreFile {
     // which are written back unchanged.
     std::string rootPath = "score.musicxml";
     std::vector<ArchiveMember> otherMembers;
-    // How deep the document read nests (DeepestNesting); 0: not known, to be found on saving.
+    // How deep the document read nests (DeepestNesting), or more where that is saved alike; 0:
+    // not known, to be found on saving.
     size_t depth = 0;
 };
 

@@ -460,7 +460,11 @@ void CheckXmlInput(const std::string& name, const char* data, size_t size, const
     if (!scanned.OnlyPlainReferences()) MarkupCheck(name, data, size).Run();
 }
 
-size_t CheckXmlDepth(const std::string& name, const pugi::xml_document& document, const char* data, size_t size) {
+size_t CheckXmlDepth(const std::string& name, const pugi::xml_document& document, const char* data, size_t size,
+                     std::optional<size_t> bound) {
+    // Text under the deepest element is one deeper. Within the indenting range the document is
+    // saved alike whatever its exact depth.
+    if (bound && *bound <= static_cast<size_t>(kMaxIndentLevels)) return *bound + 1;
     pugi::xml_node deep;
     size_t deepest = DeepestNesting(document, kMaxXmlDepth, &deep);
     if (deep) {

@@ -62,8 +62,11 @@ bool IsUtf8Text(const char* data, size_t size);
 void CheckXmlInput(const std::string& name, const char* data, size_t size, const TextScan& scanned);
 
 // Throws CliError(BadInput) naming `name` and the place when `document`, parsed from `data`,
-// nests elements deeper than kMaxXmlDepth; else answers its DeepestNesting.
-size_t CheckXmlDepth(const std::string& name, const pugi::xml_document& document, const char* data, size_t size);
+// nests elements deeper than kMaxXmlDepth; else answers its DeepestNesting, or more where
+// that changes nothing. A `bound` on the elements' depth (NestingBound's) that is well within
+// both limits spares the walk over the tree.
+size_t CheckXmlDepth(const std::string& name, const pugi::xml_document& document, const char* data, size_t size,
+                     std::optional<size_t> bound = std::nullopt);
 
 // "line 3, column 14" for the character at byte `offset` of UTF-8 text.
 std::string TextPosition(const char* data, size_t size, size_t offset);
