@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -35,8 +36,10 @@ int StavesOf(pugi::xml_node part) {
     return staves < 1 ? 1 : staves;
 }
 
-// Parts repeated to 16 staves, measures repeated to at least `measures`, renumbered from 1.
-bool MakeLargeScore(const std::string& from, const std::string& to, size_t measures, size_t& notes, int& staves) {
+// Parts repeated to 16 staves, measures repeated to at least `measures`, renumbered from 1 (0
+// for a pickup); the measures after the pickup repeat every `period`.
+bool MakeLargeScore(const std::string& from, const std::string& to, size_t measures, size_t& notes, int& staves,
+                    size_t& period) {
     pugi::xml_document doc;
     if (!doc.load_file(from.c_str(), beatclone::cli::kParseOptions)) return false;
     pugi::xml_node root = doc.document_element();
@@ -50,6 +53,7 @@ bool MakeLargeScore(const std::string& from, const std::string& to, size_t measu
         std::vector<pugi::xml_node> original(part.children("measure").begin(), part.children("measure").end());
         // The pickup stays at the very start only.
         size_t body = original.front().attribute("implicit") ? 1 : 0;
+        period = original.size() - body;
         while (static_cast<size_t>(std::distance(part.children("measure").begin(), part.children("measure").end())) <
                measures)
             for (size_t i = body; i < original.size(); ++i) part.append_copy(original[i]);
@@ -114,6 +118,20 @@ Run RunProcess(const std::vector<std::string>& args) {
     return run;
 }
 
+// How many layers a dry run of the transfer would rebuild.
+int LayersRebuilt(const std::string& tool, const std::string& score, const std::string& source, const std::string& to) {
+    const std::string command =
+        "'" + tool + "' '" + score + "' --source '" + source + "' --to '" + to + "' --dry-run 2>/dev/null";
+    FILE* out = ::popen(command.c_str(), "r");
+    if (out == nullptr) return 0;
+    std::string text;
+    char buffer[4096];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, out)) > 0;) text.append(buffer, got);
+    ::pclose(out);
+    const size_t at = text.rfind("rebuild ");
+    return at == std::string::npos ? 0 : std::atoi(text.c_str() + at + 8);
+}
+
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
@@ -145,7 +163,8 @@ int main(int argc, char** argv) {
     std::string large = (dir / "large.musicxml").string();
     size_t notes = 0;
     int staves = 0;
-    if (!MakeLargeScore(corpus, large, measures, notes, staves)) {
+    size_t period = 1; // at least
+    if (!MakeLargeScore(corpus, large, measures, notes, staves, period)) {
         std::fprintf(stderr, "cannot build the large score from %s\n", corpus.c_str());
         return 1;
     }
@@ -153,7 +172,8 @@ int main(int argc, char** argv) {
     std::printf("score: %s repeated to %d staves, %zu+ measures, %zu notes, %.1f MB\n",
                 fs::path(corpus).filename().c_str(), staves, measures, notes, fs::file_size(large) / 1e6);
 
-    // Transfers of growing reach: one bar onto one staff, four bars onto every other staff,
+    // Transfers of growing reach: one bar onto one staff, four bars onto every other staff (a
+    // dry run first finds where they rebuild the most layers),
     // and a quarter of the score onto every other staff.
     std::string others;
     pugi::xml_document doc;
@@ -165,6 +185,16 @@ int main(int argc, char** argv) {
     pugi::xml_node firstPart = doc.document_element().child("part");
     std::string first = std::string(firstPart.attribute("id").value()) + (StavesOf(firstPart) > 1 ? "/1" : "");
     std::string quarter = std::to_string(measures / 4);
+    // Four measures near the end onto which measures 5-8 rebuild the most layers: the copies of
+    // the first part already have their rhythm, the other parts have it only in places.
+    const size_t count =
+        static_cast<size_t>(std::distance(firstPart.children("measure").begin(), firstPart.children("measure").end()));
+    size_t late = count - 4, rebuilt = 0;
+    for (size_t start = count - 4; start + period + 4 > count && start > 8; --start) {
+        const int layers = LayersRebuilt(tool, large, first + ":5-8",
+                                         others + ":" + std::to_string(start) + "-" + std::to_string(start + 3));
+        if (layers > static_cast<int>(rebuilt)) late = start, rebuilt = static_cast<size_t>(layers);
+    }
     struct Case {
         std::string name;
         std::vector<std::string> extra;
@@ -172,9 +202,9 @@ int main(int argc, char** argv) {
     std::vector<Case> cases = {
         {"round trip (no transfer)", {}},
         {"1 measure onto 1 part", {"--source", first + ":5", "--to", others.substr(0, others.find(',')) + ":9"}},
-        {"4 measures onto the other parts",
-         {"--source", first + ":5-8", "--to",
-          others + ":" + std::to_string(measures - 8) + "-" + std::to_string(measures - 5)}},
+        {"measures 5-8 onto " + std::to_string(late) + "-" + std::to_string(late + 3) + " (" + std::to_string(rebuilt) +
+             " layers)",
+         {"--source", first + ":5-8", "--to", others + ":" + std::to_string(late) + "-" + std::to_string(late + 3)}},
         {"measures 1-" + quarter + " onto the other parts",
          {"--source", first + ":1-" + quarter, "--to", others + ":1-" + quarter}},
     };
