@@ -14,6 +14,10 @@ namespace beatclone::cli {
 
 class NestingBound {
 public:
+    // `wide`: 32-byte vectors where the processor has them (AVX2), else 16-byte ones; the
+    // count is the same either way.
+    explicit NestingBound(bool wide = true);
+
     // Counts data[0, size), the text read so far, on from where the last call stopped. Until
     // `complete`, the last block waits for the next call.
     void Scan(const char* data, size_t size, bool complete);
@@ -22,20 +26,20 @@ public:
     // parses; nothing when the text was not scanned whole or the count was not sure.
     std::optional<size_t> Bound() const;
 
-private:
-    // The 64 bytes at `s`; `next` is the byte after them (0 at the end of the text).
-    void CountBlock(const unsigned char* s, unsigned char next);
-    // The same for a block with a declaration, comment or processing instruction in it, whose
-    // '>' may follow a '/' without closing an empty element: event by event.
-    void CountEvents(const unsigned char* s, unsigned char next, uint64_t lt, uint64_t gt);
+    // The count carried from one 64-byte block to the next.
+    struct Count {
+        int64_t depth = 0;
+        int64_t bound = 0;
+        bool inside = false;     // a '<' is open
+        bool inSpecial = false;  // ... and it opened "<!" or "<?"
+        bool afterSlash = false; // the byte before is '/'
+        bool sure = true;
+    };
 
+private:
+    bool wide_;
     size_t at_ = 0;
-    int64_t depth_ = 0;
-    int64_t bound_ = 0;
-    bool inside_ = false;     // a '<' is open before at_
-    bool inSpecial_ = false;  // ... and it opened "<!" or "<?"
-    bool afterSlash_ = false; // the byte before at_ is '/'
-    bool sure_ = true;
+    Count count_;
     bool complete_ = false;
 };
 

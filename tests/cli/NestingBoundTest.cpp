@@ -11,8 +11,8 @@
 namespace beatclone::cli::test {
 namespace {
 
-std::optional<size_t> BoundOf(const std::string& text, size_t piece) {
-    NestingBound nesting;
+std::optional<size_t> BoundOf(const std::string& text, size_t piece, bool wide = true) {
+    NestingBound nesting(wide);
     for (size_t got = std::min(piece, text.size()); got < text.size(); got = std::min(got + piece, text.size()))
         nesting.Scan(text.data(), got, false);
     nesting.Scan(text.data(), text.size(), true);
@@ -51,6 +51,7 @@ TEST(NestingBound, NeverBelowTheTreeAndGivenUpWhereMarkupMisleads) {
                 if (bound) {
                     EXPECT_GE(*bound + 1, depth) << c.markup;
                 }
+                EXPECT_EQ(BoundOf(text, piece, false), bound) << "portable blocks: " << c.markup;
             }
         }
 }
@@ -65,6 +66,7 @@ TEST(NestingBound, SparesTheWalkOnEveryCorpusScore) {
             continue;
         }
         ASSERT_TRUE(bound) << path;
+        EXPECT_EQ(BoundOf(text, 1000, false), bound) << path;
         EXPECT_GE(*bound + 1, TreeDepth(text)) << path;
         EXPECT_LE(*bound, static_cast<size_t>(kMaxIndentLevels)) << path;
     }
