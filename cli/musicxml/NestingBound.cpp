@@ -1,5 +1,7 @@
 #include "cli/musicxml/NestingBound.h"
 
+#include "cli/musicxml/WideVectors.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -7,9 +9,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(BEATCLONE_WIDE_VECTORS)
 #include <immintrin.h>
-#define BEATCLONE_WIDE_BLOCKS 1
 #endif
 
 namespace beatclone::cli {
@@ -132,7 +133,7 @@ void CountBlocks(Count& counted, const unsigned char* s, size_t blocks, const un
     counted = count;
 }
 
-#if defined(BEATCLONE_WIDE_BLOCKS)
+#if defined(BEATCLONE_WIDE_VECTORS)
 // Expanded where it is inlined, into the processor's own bit count.
 struct WideOnes {
     int operator()(uint64_t x) const { return __builtin_popcountll(x); }
@@ -169,28 +170,16 @@ struct WideOnes {
     }
     counted = count;
 }
-
-bool HasWideBlocks() {
-    static const bool has =
-        __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("pclmul");
-    return has;
-}
 #endif
 
 } // namespace
 
-NestingBound::NestingBound(bool wide) : wide_(wide) {
-#if defined(BEATCLONE_WIDE_BLOCKS)
-    wide_ = wide_ && HasWideBlocks();
-#else
-    wide_ = false;
-#endif
-}
+NestingBound::NestingBound(bool wide) : wide_(wide && HasWideVectors()) {}
 
 void NestingBound::Scan(const char* data, size_t size, bool complete) {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(data);
     const auto count = [this](const unsigned char* from, size_t blocks, const unsigned char* end) {
-#if defined(BEATCLONE_WIDE_BLOCKS)
+#if defined(BEATCLONE_WIDE_VECTORS)
         if (wide_) return CountWideBlocks(count_, from, blocks, end);
 #endif
         CountBlocks(count_, from, blocks, end);

@@ -2,6 +2,7 @@
 
 #include "cli/CliError.h"
 #include "cli/musicxml/IndentedSave.h"
+#include "cli/musicxml/WideVectors.h"
 #include "host/Utf8.h"
 
 #include <algorithm>
@@ -9,6 +10,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+
+#if defined(BEATCLONE_WIDE_VECTORS)
+#include <immintrin.h>
+#endif
 
 namespace beatclone::cli {
 namespace {
@@ -181,10 +186,35 @@ bool AnyLane(Block b) {
     return (halves[0] | halves[1]) != 0;
 }
 
+#if defined(BEATCLONE_WIDE_VECTORS)
+// UnusualBytes for 32 bytes at once.
+[[gnu::target("avx2")]] inline __m256i WideUnusualBytes(const unsigned char* s) {
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
+    const __m256i control = _mm256_cmpgt_epi8(_mm256_set1_epi8(0x20), b);
+    const __m256i lineBreak =
+        _mm256_or_si256(_mm256_cmpeq_epi8(b, _mm256_set1_epi8('\n')),
+                        _mm256_cmpeq_epi8(_mm256_or_si256(b, _mm256_set1_epi8(4)), _mm256_set1_epi8('\r')));
+    return _mm256_or_si256(_mm256_andnot_si256(lineBreak, control), _mm256_cmpeq_epi8(b, _mm256_set1_epi8('&')));
+}
+
+// How many of the bytes from `s` on, in whole runs of 64, are plain, with 32-byte vectors.
+[[gnu::target("avx2")]] size_t WidePlainPrefix(const unsigned char* s, size_t size) {
+    size_t i = 0;
+    for (; size - i >= 64; i += 64) {
+        const __m256i unusual = _mm256_or_si256(WideUnusualBytes(s + i), WideUnusualBytes(s + i + 32));
+        if (!_mm256_testz_si256(unusual, unusual)) break;
+    }
+    return i;
+}
+#endif
+
 // How many of the bytes from `s` on, in whole runs of 64, are plain: four blocks are tested
 // together, which keeps the scan near the speed of reading memory.
 size_t PlainPrefix(const unsigned char* s, size_t size) {
     size_t i = 0;
+#if defined(BEATCLONE_WIDE_VECTORS)
+    if (HasWideVectors()) i = WidePlainPrefix(s, size);
+#endif
     for (; size - i >= 4 * sizeof(Block); i += 4 * sizeof(Block)) {
         const Block unusual =
             UnusualBytes(s + i) | UnusualBytes(s + i + 16) | UnusualBytes(s + i + 32) | UnusualBytes(s + i + 48);
