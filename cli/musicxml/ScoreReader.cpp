@@ -176,6 +176,11 @@ public:
     // divisions, and the part's staves and voices. The part list gave the measures' numbers.
     void Outline(const std::vector<pugi::xml_node>& nodes) {
         Rational divisions(0);
+        // Notes come voice after voice: the count of the voice and staff before is most often
+        // the next note's too.
+        int* notesOnStaff = nullptr;
+        int countedStaff = 0;
+        std::string countedVoice;
         for (size_t i = 0; i < nodes.size(); ++i) {
             pugi::xml_node m = nodes[i];
             Measure& measure = part_.measures[i];
@@ -186,10 +191,14 @@ public:
                 WalkStep step;
                 while (walker.Next(step)) {
                     NoteStaves(step, walker);
-                    if (step.type == StepType::Note && !(step.chord && step.note.rest)) {
+                    if (step.type != StepType::Note || (step.chord && step.note.rest)) continue;
+                    if (notesOnStaff == nullptr || step.staff != countedStaff || step.voice != countedVoice) {
                         AddVoiceName(step.staff, step.voice);
-                        notesOn_[step.voice][step.staff] += step.grace ? 0 : 1;
+                        notesOnStaff = &notesOn_[step.voice][step.staff];
+                        countedStaff = step.staff;
+                        countedVoice = step.voice;
                     }
+                    *notesOnStaff += step.grace ? 0 : 1;
                 }
                 measure.divisionsAtEnd = divisions = walker.Divisions();
             } catch (const TimeOverflow& e) {
