@@ -44,15 +44,20 @@ public:
     }
 
     friend Rational operator+(const Rational& a, const Rational& b) {
-        // Equal denominators (the common case) have themselves as their gcd.
-        int64_t g = a.den_ == b.den_ ? a.den_ : std::gcd(a.den_, b.den_);
         int64_t sum;
+        // Equal denominators (the common case) need no common multiple, nor any division.
+        if (a.den_ == b.den_) {
+            if (__builtin_add_overflow(a.num_, b.num_, &sum)) throw TimeOverflow();
+            return Rational(sum, a.den_);
+        }
+        int64_t g = std::gcd(a.den_, b.den_);
         if (__builtin_add_overflow(Checked(a.num_, b.den_ / g), Checked(b.num_, a.den_ / g), &sum))
             throw TimeOverflow();
         return Rational(sum, Checked(a.den_ / g, b.den_));
     }
     friend Rational operator-(const Rational& a, const Rational& b) { return a + Rational(-b.num_, b.den_); }
     friend Rational operator*(const Rational& a, const Rational& b) {
+        if (a.den_ == 1 && b.den_ == 1) return Rational(Checked(a.num_, b.num_));
         // gcd(x, 1) is 1 for every x, 0 included.
         int64_t g1 = b.den_ == 1 ? 1 : std::gcd(a.num_, b.den_);
         int64_t g2 = a.den_ == 1 ? 1 : std::gcd(b.num_, a.den_);
