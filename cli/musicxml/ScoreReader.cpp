@@ -462,6 +462,27 @@ private:
     std::vector<VoiceSlot> untypedRests_;
 };
 
+// The children of each node, taken a step in every node in turn: each step is a load from
+// far away in the tree, and steps along different nodes need not wait for one another.
+std::vector<std::vector<pugi::xml_node>> ChildrenOfEach(const std::vector<pugi::xml_node>& nodes) {
+    std::vector<std::vector<pugi::xml_node>> children(nodes.size());
+    std::vector<pugi::xml_node> at(nodes.size());
+    for (size_t i = 0; i < nodes.size(); ++i) at[i] = nodes[i].first_child();
+    for (bool more = true; more;) {
+        more = false;
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            if (!at[i]) continue;
+            children[i].push_back(at[i]);
+            at[i] = at[i].next_sibling();
+            more = true;
+        }
+    }
+    return children;
+}
+
+// How many measures ahead their tags are fetched.
+constexpr size_t kLookAhead = 16;
+
 std::string CollapsedText(pugi::xml_node node) {
     std::string out;
     bool space = false;
@@ -494,7 +515,10 @@ void ReadPartList(MusicXmlScore& xml) {
     for (pugi::xml_node sp : root.child("part-list").children("score-part"))
         scoreParts[sp.attribute("id").as_string()] = sp;
 
-    for (pugi::xml_node p : root.children("part")) {
+    const std::vector<pugi::xml_node> partNodes(root.children("part").begin(), root.children("part").end());
+    const std::vector<std::vector<pugi::xml_node>> children = ChildrenOfEach(partNodes);
+    for (size_t i = 0; i < partNodes.size(); ++i) {
+        pugi::xml_node p = partNodes[i];
         Part part;
         part.id = p.attribute("id").as_string();
         auto found = scoreParts.find(part.id);
@@ -503,7 +527,16 @@ void ReadPartList(MusicXmlScore& xml) {
         part.name = CollapsedText(found->second.child("part-name"));
         part.abbreviation = CollapsedText(found->second.child("part-abbreviation"));
         std::vector<pugi::xml_node> nodes;
-        for (pugi::xml_node m : p.children("measure")) {
+        nodes.reserve(std::min(children[i].size(), kMaxMeasures));
+        part.measures.reserve(nodes.capacity());
+        for (size_t c = 0; c < children[i].size(); ++c) {
+            // Each measure lies far from the one before, in the tree and in the text: its node,
+            // then its name and number, are asked for well ahead.
+            if (c + 2 * kLookAhead < children[i].size())
+                __builtin_prefetch(children[i][c + 2 * kLookAhead].internal_object());
+            if (c + kLookAhead < children[i].size()) __builtin_prefetch(children[i][c + kLookAhead].name());
+            pugi::xml_node m = children[i][c];
+            if (m.type() != pugi::node_element || std::strcmp(m.name(), "measure") != 0) continue;
             if (nodes.size() == kMaxMeasures)
                 Fail(where + ": part " + part.id, "more than 32767 measures; the host cannot hold them");
             nodes.push_back(m);
