@@ -73,12 +73,15 @@ const NoteFields kNoFields{};
 // element's are asked for from memory while this one is read, rather than one at a time as
 // the walk reaches them.
 void PrefetchAhead(pugi::xml_node next) {
-    constexpr int kNodeLines = 16, kTextLines = 8;
+    constexpr uintptr_t kNodeLines = 16, kTextLines = 8, kLine = 64;
     if (!next) return;
-    const char* node = reinterpret_cast<const char*>(next.internal_object());
-    for (int line = 0; line < kNodeLines; ++line) __builtin_prefetch(node + 64 * line);
-    const char* text = next.name();
-    for (int line = 0; line < kTextLines; ++line) __builtin_prefetch(text + 64 * line);
+    // As addresses, not pointers: the lines ahead may lie past the node's own memory.
+    const uintptr_t node = reinterpret_cast<uintptr_t>(next.internal_object());
+    for (uintptr_t line = 0; line < kNodeLines; ++line)
+        __builtin_prefetch(reinterpret_cast<void*>(node + kLine * line));
+    const uintptr_t text = reinterpret_cast<uintptr_t>(next.name());
+    for (uintptr_t line = 0; line < kTextLines; ++line)
+        __builtin_prefetch(reinterpret_cast<void*>(text + kLine * line));
 }
 
 void ScanNote(pugi::xml_node note, NoteFields& f) {
