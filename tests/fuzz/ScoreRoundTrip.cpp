@@ -2,7 +2,9 @@
 
 #include "cli/CliError.h"
 #include "cli/command/TransferRun.h"
+#include "cli/musicxml/IndentedSave.h"
 #include "cli/musicxml/ScoreReader.h"
+#include "cli/musicxml/XmlInputCheck.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -79,6 +81,8 @@ void RunScore(const uint8_t* data, size_t size) {
         Refused(e);
         return;
     }
+    // The depth the reader found, counted off the text or walked, is never below the tree's.
+    if (DeepestNesting(score.file.document, kMaxXmlDepth + 1) > score.file.depth) Broken("the depth was undercounted");
     const std::string written = Serialized(score.file);
     if (written.size() > MostWritten(textSize)) Broken("the written score is out of proportion to the one read");
     CheckReadsBack(written);
