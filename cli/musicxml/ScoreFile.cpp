@@ -12,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <stdlib.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 namespace beatclone::cli {
@@ -42,6 +44,23 @@ struct PugiFree {
 };
 using PugiBuffer = std::unique_ptr<char, PugiFree>;
 
+// A buffer for `size` bytes of text that pugixml's deallocation (free) can release. A large
+// one is asked to be backed by huge pages where the system does that on request (Linux):
+// reading a 40 MB score into 4 KiB pages costs ten thousand page faults.
+PugiBuffer NewTextBuffer(size_t size) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr size_t kHugePage = size_t{2} << 20;
+    void* aligned = nullptr;
+    if (size >= 2 * kHugePage && ::posix_memalign(&aligned, kHugePage, size) == 0) {
+        ::madvise(aligned, size / kHugePage * kHugePage, MADV_HUGEPAGE); // a hint: failure is fine
+        return PugiBuffer(static_cast<char*>(aligned));
+    }
+#endif
+    PugiBuffer bytes(static_cast<char*>(pugi::get_memory_allocation_function()(std::max<size_t>(size, 1))));
+    if (!bytes) throw std::bad_alloc();
+    return bytes;
+}
+
 // The file's first `limit` bytes (all of it when shorter); a file over 1 GiB is refused. When
 // the text is UTF-8, `scan` checks and `nesting` counts each piece just read, while it is
 // still in the cache.
@@ -56,8 +75,7 @@ PugiBuffer ReadFile(const std::string& path, std::streamoff limit, size_t& size,
     if (length > kMaxFileBytes) throw CliError(ExitCode::BadInput, path + ": larger than 1 GiB, refused");
     in.seekg(0);
     size = static_cast<size_t>(std::min(length, limit));
-    PugiBuffer bytes(static_cast<char*>(pugi::get_memory_allocation_function()(std::max<size_t>(size, 1))));
-    if (!bytes) throw std::bad_alloc();
+    PugiBuffer bytes = NewTextBuffer(size);
     constexpr size_t kPiece = size_t{1} << 20;
     for (size_t got = 0; got < size;) {
         const size_t piece = std::min(kPiece, size - got);
