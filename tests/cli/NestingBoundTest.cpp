@@ -72,5 +72,21 @@ TEST(NestingBound, SparesTheWalkOnEveryCorpusScore) {
     }
 }
 
+// A file of many pieces, in a buffer large enough for huge pages: read as the same text whole.
+TEST(NestingBound, ALargeScoreFileIsReadAsItsWholeText) {
+    std::string text = ReadText(std::filesystem::path(BEATCLONE_EXAMPLES_DIR) / "brass.musicxml");
+    const size_t root = text.find("<score-partwise");
+    ASSERT_NE(root, std::string::npos);
+    text.insert(root, "<!--" + std::string(size_t{6} << 20, 'x') + "-->\n");
+    ScratchDir dir;
+    WriteText(dir / "large.musicxml", text);
+    ScoreFile fromFile, fromText;
+    LoadScoreFile((dir / "large.musicxml").string(), fromFile);
+    ParseScoreText("large.musicxml", text.data(), text.size(), fromText);
+    EXPECT_EQ(fromFile.depth, fromText.depth);
+    EXPECT_LE(fromFile.depth, static_cast<size_t>(kMaxIndentLevels) + 1);
+    EXPECT_EQ(SerializeScore(fromFile.document), SerializeScore(fromText.document));
+}
+
 } // namespace
 } // namespace beatclone::cli::test
