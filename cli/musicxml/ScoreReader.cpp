@@ -532,8 +532,11 @@ void ReadPartList(MusicXmlScore& xml) {
         for (size_t c = 0; c < children[i].size(); ++c) {
             // Each measure lies far from the one before, in the tree and in the text: its node,
             // then its name and number, are asked for well ahead.
-            if (c + 2 * kLookAhead < children[i].size())
-                __builtin_prefetch(children[i][c + 2 * kLookAhead].internal_object());
+            if (c + 2 * kLookAhead < children[i].size()) {
+                const auto node = reinterpret_cast<uintptr_t>(children[i][c + 2 * kLookAhead].internal_object());
+                __builtin_prefetch(reinterpret_cast<void*>(node));
+                __builtin_prefetch(reinterpret_cast<void*>(node + 64)); // its attributes follow it
+            }
             if (c + kLookAhead < children[i].size()) __builtin_prefetch(children[i][c + kLookAhead].name());
             pugi::xml_node m = children[i][c];
             if (m.type() != pugi::node_element || std::strcmp(m.name(), "measure") != 0) continue;
