@@ -113,7 +113,7 @@ inline uint64_t TopBits(Lanes v) {
 }
 
 void CountBlocks(Count& counted, const unsigned char* s, size_t blocks, const unsigned char* end) {
-    Count count = counted; // in registers: the text's bytes could otherwise alias it
+    Count count = counted; // a copy of its own, which the text's bytes cannot alias
     for (size_t b = 0; b < blocks && count.sure; ++b, s += kBlock) {
         Lanes lanes[4];
         std::memcpy(lanes, s, sizeof lanes);
