@@ -7,6 +7,9 @@
 FCEntryPitchesCollection::~FCEntryPitchesCollection() { ForgetItems(); }
 
 void FCEntryPitchesCollection::CollectFrom(const FCNoteEntryLayer& layer) {
+    // A group starts at one of the layer's entries at most: one growth, where growing in
+    // steps of 100 would copy the slots over and over on a long layer.
+    if (layer.GetCount() > 0) ReserveRoom(layer.GetCount());
     ForEachAttackGroupStart(layer, [this](FCNoteEntry* entry) { Add(entry); });
 }
 
