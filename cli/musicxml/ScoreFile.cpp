@@ -12,8 +12,6 @@
 #include <fstream>
 #include <sstream>
 
-#include <stdlib.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 
 namespace beatclone::cli {
@@ -44,18 +42,9 @@ struct PugiFree {
 };
 using PugiBuffer = std::unique_ptr<char, PugiFree>;
 
-// A buffer for `size` bytes of text that pugixml's deallocation (free) can release. A large
-// one is asked to be backed by huge pages where the system does that on request (Linux):
-// reading a 40 MB score into 4 KiB pages costs ten thousand page faults.
+// A buffer for `size` bytes of text that a document can take over. In the command, pugixml's
+// allocator is the tree arena, which maps a large one of its own backed by huge pages.
 PugiBuffer NewTextBuffer(size_t size) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr size_t kHugePage = size_t{2} << 20;
-    void* aligned = nullptr;
-    if (size >= 2 * kHugePage && ::posix_memalign(&aligned, kHugePage, size) == 0) {
-        ::madvise(aligned, size / kHugePage * kHugePage, MADV_HUGEPAGE); // a hint: failure is fine
-        return PugiBuffer(static_cast<char*>(aligned));
-    }
-#endif
     PugiBuffer bytes(static_cast<char*>(pugi::get_memory_allocation_function()(std::max<size_t>(size, 1))));
     if (!bytes) throw std::bad_alloc();
     return bytes;
