@@ -12,6 +12,7 @@
 #include "host/Utf8.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 namespace beatclone::cli {
@@ -56,28 +57,60 @@ std::vector<std::pair<int16_t, int16_t>> SlotRuns(std::vector<int16_t> slots) {
     return runs;
 }
 
-using Cells = std::vector<std::vector<EntryRecord>>;
-
-Cells Snapshot(const simhost::Document& document, int16_t instrument, int16_t layer, const MeasureSpan& span) {
-    Cells cells;
-    for (size_t m = span.first; m <= span.last; ++m)
-        cells.push_back(document.Entries(instrument, HostMeasure(m), layer));
-    return cells;
-}
-
-// Whether the cells still hold what `before` took of them; compared in place, not copied again.
-bool Unchanged(const Cells& before, const simhost::Document& document, int16_t instrument, int16_t layer,
-               const MeasureSpan& span) {
-    if (before.size() != span.Count()) return false;
-    for (size_t i = 0; i < before.size(); ++i) {
-        const std::vector<EntryRecord>& a = before[i];
-        const std::vector<EntryRecord>& b = document.Entries(instrument, HostMeasure(span.first + i), layer);
-        if (a.size() != b.size() ||
-            (!a.empty() && std::memcmp(a.data(), b.data(), a.size() * sizeof(EntryRecord)) != 0))
-            return false;
+// What the score takes from a destination layer's cells, kept to tell afterwards whether the
+// module changed them: each entry's fields, the notes in use and the host's trailing bytes,
+// not the note slots beyond them that nothing reads (most entries use one of twelve).
+class LayerImage {
+public:
+    LayerImage(const simhost::Document& document, int16_t instrument, int16_t layer, const MeasureSpan& span) {
+        for (size_t m = span.first; m <= span.last; ++m) {
+            const std::vector<EntryRecord>& entries = document.Entries(instrument, HostMeasure(m), layer);
+            entriesPerCell_.push_back(entries.size());
+            for (const EntryRecord& entry : entries) {
+                const Pieces pieces = PiecesOf(entry);
+                bytes_.insert(bytes_.end(), pieces.head, pieces.head + pieces.headBytes);
+                bytes_.insert(bytes_.end(), pieces.tail, pieces.tail + kTailBytes);
+            }
+        }
     }
-    return true;
-}
+
+    // Whether the cells still hold what the image took of them; compared in place.
+    bool Matches(const simhost::Document& document, int16_t instrument, int16_t layer, const MeasureSpan& span) const {
+        if (entriesPerCell_.size() != span.Count()) return false;
+        size_t at = 0;
+        for (size_t i = 0; i < entriesPerCell_.size(); ++i) {
+            const std::vector<EntryRecord>& entries = document.Entries(instrument, HostMeasure(span.first + i), layer);
+            if (entries.size() != entriesPerCell_[i]) return false;
+            for (const EntryRecord& entry : entries) {
+                const Pieces pieces = PiecesOf(entry);
+                if (bytes_.size() - at < pieces.headBytes + kTailBytes ||
+                    std::memcmp(bytes_.data() + at, pieces.head, pieces.headBytes) != 0 ||
+                    std::memcmp(bytes_.data() + at + pieces.headBytes, pieces.tail, kTailBytes) != 0)
+                    return false;
+                at += pieces.headBytes + kTailBytes;
+            }
+        }
+        return at == bytes_.size();
+    }
+
+private:
+    static constexpr size_t kTailBytes = sizeof(EntryRecord::hostData2);
+    struct Pieces {
+        const unsigned char* head; // the fields, then the notes in use
+        size_t headBytes;
+        const unsigned char* tail; // the host's bytes after the note slots
+    };
+    static Pieces PiecesOf(const EntryRecord& entry) {
+        // noteCount is part of the head, so a changed count always shows.
+        const size_t notes = static_cast<size_t>(std::clamp<int>(entry.noteCount, 0, kMaxNotesPerEntry));
+        const auto* record = reinterpret_cast<const unsigned char*>(&entry);
+        return {record, offsetof(EntryRecord, notes) + notes * sizeof(NoteRecord),
+                record + offsetof(EntryRecord, hostData2)};
+    }
+
+    std::vector<size_t> entriesPerCell_;
+    std::vector<unsigned char> bytes_;
+};
 
 std::string Quarters(const Rational& length) {
     return length.ToString() + (length == Rational(1) ? " quarter" : " quarters");
@@ -243,7 +276,7 @@ void ChooseSourceVoice(Score& score, const Selection& source, const std::string&
 struct Watched {
     StaffRef ref;
     int16_t layer;
-    Cells before;
+    LayerImage before;
 };
 
 struct Watch {
@@ -272,7 +305,7 @@ Watch WatchChunk(const HostedScore& hosted, const MeasureSpan& chunk, size_t chu
             receives |= outcome.attacks == report.sourceAttacks && !hosted.IsSource(ref, layer, chunk);
             if (static_cast<size_t>(layer) >= voices.size() && outcome.attacks == 0) continue;
             if (wantView) outcome.before = CompactLayer(hosted.document, instrument, layer, chunk.first, chunk.last);
-            watch.layers.push_back({ref, layer, Snapshot(hosted.document, instrument, layer, chunk)});
+            watch.layers.push_back({ref, layer, LayerImage(hosted.document, instrument, layer, chunk)});
             report.layers.push_back(std::move(outcome));
         }
         if (receives) watch.receiving.push_back(ref);
@@ -331,7 +364,7 @@ void JudgeChunk(const HostedScore& hosted, const MeasureSpan& chunk, const Watch
         const Watched& w = watch.layers[i];
         LayerOutcome& outcome = report.layers[firstOutcome + i];
         int16_t instrument = hosted.InstrumentOf(w.ref);
-        bool changed = !Unchanged(w.before, hosted.document, instrument, w.layer, chunk);
+        bool changed = !w.before.Matches(hosted.document, instrument, w.layer, chunk);
         outcome.result =
             ResultOf(changed, hosted.IsSource(w.ref, w.layer, chunk), outcome.attacks, report.sourceAttacks);
         if (wantView) outcome.after = CompactLayer(hosted.document, instrument, w.layer, chunk.first, chunk.last);
