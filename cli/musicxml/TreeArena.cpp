@@ -2,6 +2,7 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 
@@ -14,9 +15,7 @@
 #endif
 #if !defined(BEATCLONE_TREE_ARENA) && defined(__linux__)
 #include <sys/mman.h>
-#if defined(MADV_HUGEPAGE)
 #define BEATCLONE_TREE_ARENA 1
-#endif
 #endif
 #ifndef BEATCLONE_TREE_ARENA
 #define BEATCLONE_TREE_ARENA 0
@@ -29,8 +28,7 @@ namespace {
 
 constexpr size_t kKiB = 1024;
 constexpr size_t kMiB = 1024 * kKiB;
-constexpr size_t kHugePage = 2 * kMiB;
-constexpr size_t kSmallPage = 4 * kKiB;
+constexpr size_t kPage = 4 * kKiB;
 
 // Every block is preceded by its header, which keeps blocks 16-aligned.
 struct Header {
@@ -46,11 +44,13 @@ constexpr size_t kFineLimit = 64 * kKiB;
 constexpr size_t kCoarseStep = 64 * kKiB;
 constexpr size_t kCoarseLimit = 1 * kMiB;
 constexpr size_t kClasses = kFineLimit / kFineStep + kCoarseLimit / kCoarseStep + 1;
-// Regions grow with what has been mapped, between these; from kHugeFrom on they are asked to
-// be backed by huge pages, so that a small score does not clear 2 MiB pages it never fills.
+// Regions grow with what has been mapped, between these.
 constexpr size_t kFirstRegion = 2 * kMiB;
 constexpr size_t kLargestRegion = 64 * kMiB;
-constexpr size_t kHugeFrom = 8 * kMiB;
+// A region's pages are made ahead of the blocks cut from it, an eighth of the region at a
+// time within these bounds: a small score is not given megabytes it never uses.
+constexpr size_t kLeastAhead = 64 * kKiB;
+constexpr size_t kMostAhead = 2 * kMiB;
 
 struct FreeBlock {
     FreeBlock* next;
@@ -58,8 +58,10 @@ struct FreeBlock {
 
 FreeBlock* freeBlocks[kClasses] = {};
 std::byte* regionNext = nullptr;
+std::byte* regionMade = nullptr; // the region's pages are made up to here
 std::byte* regionEnd = nullptr;
-size_t regionBytesMapped = 0;
+size_t regionBytes = 0;       // the current region's size
+size_t regionBytesMapped = 0; // all regions' sizes
 
 size_t RoundUp(size_t n, size_t step) { return (n + step - 1) / step * step; }
 
@@ -67,29 +69,29 @@ size_t ClassIndex(size_t bytes) {
     return bytes <= kFineLimit ? bytes / kFineStep : kFineLimit / kFineStep + bytes / kCoarseStep;
 }
 
-// `bytes` of fresh memory (a multiple of 4 KiB), 2 MiB-aligned when `huge`, its whole huge
-// pages then advised: a tail left in small pages holds no more than it is given.
-std::byte* Map(size_t bytes, bool huge) {
-    const size_t slack = huge ? kHugePage : 0;
-    void* mapped = ::mmap(nullptr, bytes + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) return nullptr;
-    auto* base = static_cast<std::byte*>(mapped);
-    if (huge) {
-        const auto address = reinterpret_cast<uintptr_t>(base);
-        const size_t head = RoundUp(address, kHugePage) - address;
-        if (head > 0) ::munmap(base, head);
-        if (slack - head > 0) ::munmap(base + head + bytes, slack - head);
-        base += head;
-        ::madvise(base, bytes / kHugePage * kHugePage, MADV_HUGEPAGE); // a hint: without it the pages are small
-    }
-    return base;
+// Makes the pages of [from, from + bytes) in one call rather than one fault each. A hint: where
+// the kernel has no such call, the pages are made as they are first written, as ever.
+void MakePages(std::byte* from, size_t bytes) {
+#if defined(MADV_POPULATE_WRITE)
+    ::madvise(from, bytes, MADV_POPULATE_WRITE);
+#else
+    (void)from;
+    (void)bytes;
+#endif
 }
 
+std::byte* Map(size_t bytes) {
+    void* mapped = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return mapped == MAP_FAILED ? nullptr : static_cast<std::byte*>(mapped);
+}
+
+// A block too large for a region: pugixml writes all of it (a score's text, a long string), so
+// all its pages are made at once.
 void* OwnMapping(size_t bytes) {
-    const bool huge = bytes >= 2 * kHugePage;
-    const size_t length = RoundUp(bytes, kSmallPage);
-    std::byte* base = Map(length, huge);
+    const size_t length = RoundUp(bytes, kPage);
+    std::byte* base = Map(length);
     if (base == nullptr) return nullptr;
+    MakePages(base, length);
     *reinterpret_cast<Header*>(base) = Header{bytes, length};
     return base + sizeof(Header);
 }
@@ -97,14 +99,26 @@ void* OwnMapping(size_t bytes) {
 bool NewRegion(size_t atLeast) {
     size_t bytes = regionBytesMapped < kFirstRegion ? kFirstRegion : regionBytesMapped;
     if (bytes > kLargestRegion) bytes = kLargestRegion;
-    bytes = RoundUp(bytes < atLeast ? atLeast : bytes, kHugePage);
-    std::byte* base = Map(bytes, bytes >= kHugeFrom);
+    bytes = RoundUp(bytes < atLeast ? atLeast : bytes, kPage);
+    std::byte* base = Map(bytes);
     if (base == nullptr) return false;
     // What is left of the old region stays unused: less than one block of the size asked.
     regionNext = base;
+    regionMade = base;
     regionEnd = base + bytes;
+    regionBytes = bytes;
     regionBytesMapped += bytes;
     return true;
+}
+
+// Makes the region's pages up to at least `upTo`.
+void MakeRegionPages(const std::byte* upTo) {
+    const size_t ahead = std::clamp(regionBytes / 8, kLeastAhead, kMostAhead);
+    while (regionMade < upTo) {
+        const size_t bytes = std::min(ahead, static_cast<size_t>(regionEnd - regionMade));
+        MakePages(regionMade, bytes);
+        regionMade += bytes;
+    }
 }
 
 } // namespace
@@ -131,6 +145,7 @@ void* TreeArena::Allocate(size_t bytes) {
     if (static_cast<size_t>(regionEnd - regionNext) < size && !NewRegion(size)) return nullptr;
     auto* header = reinterpret_cast<Header*>(regionNext);
     regionNext += size;
+    if (regionNext > regionMade) MakeRegionPages(regionNext);
     *header = Header{size, 0};
     return header + 1;
 }

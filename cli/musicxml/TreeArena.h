@@ -1,8 +1,10 @@
 // pugixml's memory in the command. A parsed score's tree is several times the size of its
-// text, and pugixml asks for it 32 KiB at a time: on 4 KiB pages a 40 MB score costs tens of
-// thousands of page faults, a third of a round trip's time. The arena cuts those blocks from
-// large mappings that Linux is asked to back with huge pages, and keeps blocks given back on
-// lists by size for pugixml to take again. Everything is single-threaded, as the command is.
+// text, and pugixml asks for it 32 KiB at a time: a 40 MB score's memory is made page by page,
+// in some 40,000 page faults that cost as much time as the parse. The arena cuts those blocks
+// from large mappings whose pages Linux makes ahead of use, many in one call, and keeps blocks
+// given back on lists by size for pugixml to take again. (Huge pages would spare the faults
+// too, but in virtual machines that hand free memory back to their host they made one run in
+// six four times slower.) Everything is single-threaded, as the command is.
 #pragma once
 
 #include <cstddef>

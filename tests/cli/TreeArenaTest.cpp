@@ -20,7 +20,7 @@ using beatclone::cli::test::ReadText;
 namespace {
 
 // Around each class boundary: empty, a link's worth, pugixml's page, the largest fine and
-// coarse classes, and blocks with mappings of their own (small pages, then huge ones).
+// coarse classes, and blocks with mappings of their own.
 const std::vector<size_t> kSizes = {0, 1, 8, 17, 32 * 1024 - 40, 65536 - 16, 65536, 1 << 20, (1 << 20) + 1, 5 << 20};
 
 std::string ParseEditSave(const std::string& text) {
