@@ -3,8 +3,8 @@
 // in some 40,000 page faults that cost as much time as the parse. The arena cuts those blocks
 // from large mappings whose pages Linux makes ahead of use, many in one call, and keeps blocks
 // given back on lists by size for pugixml to take again. (Huge pages would spare the faults
-// too, but in virtual machines that hand free memory back to their host they made one run in
-// six four times slower.) Everything is single-threaded, as the command is.
+// too, but on a virtual machine one run in six then took four times as long, the time spent
+// clearing them.) Everything is single-threaded, as the command is.
 #pragma once
 
 #include <cstddef>
