@@ -3,7 +3,8 @@
 // (beatclone_pugixml_floor). The score is a corpus chorale made to reach 16 staves and 2000
 // measures by repeating its parts and measures. Each case runs the floor and the command in
 // turn, as processes of their own; it prints medians of CPU time (user and system), of each
-// pair's ratio, and the ratio of peak memory (resident set).
+// pair's ratio, and the ratio of peak memory (resident set); and the ratio to the floor given
+// the command's allocator for pugixml (--tree-arena), which shows what the transfer costs.
 //
 //   beatclone_cli_bench [CORPUS_SCORE] [MEASURES] [--runs N] [--keep FILE]
 //

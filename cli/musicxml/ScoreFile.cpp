@@ -43,7 +43,7 @@ struct PugiFree {
 using PugiBuffer = std::unique_ptr<char, PugiFree>;
 
 // A buffer for `size` bytes of text that a document can take over. In the command, pugixml's
-// allocator is the tree arena, which maps a large one of its own backed by huge pages.
+// allocator is the tree arena, which maps a large one of its own with its pages made at once.
 PugiBuffer NewTextBuffer(size_t size) {
     PugiBuffer bytes(static_cast<char*>(pugi::get_memory_allocation_function()(std::max<size_t>(size, 1))));
     if (!bytes) throw std::bad_alloc();

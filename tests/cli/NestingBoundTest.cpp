@@ -72,7 +72,8 @@ TEST(NestingBound, SparesTheWalkOnEveryCorpusScore) {
     }
 }
 
-// A file of many pieces, in a buffer large enough for huge pages: read as the same text whole.
+// A file of many pieces, in a buffer large enough for a mapping of its own: read as the same
+// text whole.
 TEST(NestingBound, ALargeScoreFileIsReadAsItsWholeText) {
     std::string text = ReadText(std::filesystem::path(BEATCLONE_EXAMPLES_DIR) / "brass.musicxml");
     const size_t root = text.find("<score-partwise");
